@@ -1,0 +1,338 @@
+// The OS seam: everything the program asks of Windows, in the program's own
+// vocabulary, one interface per subsystem. Two backends implement it: src/os/win32
+// (thin adapters over the Win32 API) and src/os/sim (the desktop simulator that the
+// tests drive). Nothing above this folder includes <windows.h>.
+//
+// Method names avoid the SDK's A/W macro names (CreateWindow, SendMessage, ...), so
+// that a backend can include both this header and <windows.h>.
+#pragma once
+
+#include "os/types.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace os
+{
+    // ---------------------------------------------------------------- painting (gdi32)
+
+    struct Font
+    {
+        std::string face = "MS Sans Serif";
+        int height = -11; // LOGFONT height: negative = character height in pixels
+        bool bold = false;
+        friend bool operator==(const Font&, const Font&) = default;
+    };
+
+    // A picture held in memory: top-down rows of 0x00RRGGBB pixels.
+    struct Bitmap
+    {
+        int width = 0;
+        int height = 0;
+        std::vector<std::uint32_t> pixels;
+        std::string name; // where it came from, for traces and tests
+        bool Empty() const { return width <= 0 || height <= 0; }
+    };
+
+    // What a window paints on during WM_PAINT. Coordinates are client coordinates.
+    class ICanvas
+    {
+      public:
+        virtual void FillRect(const Rect& r, Color c) = 0;
+        virtual void FrameRect(const Rect& r, Color c) = 0; // one-pixel frame inside r
+        virtual void DrawBitmap(int x, int y, const Bitmap& b) = 0;
+        // Text on a transparent background, with DrawText's dt:: flags.
+        virtual void DrawString(const std::string& text, const Rect& r, const Font& f, Color c, UINT dtFlags) = 0;
+        virtual void DrawIcon(int x, int y, IconHandle icon) = 0;
+
+      protected:
+        ~ICanvas() = default;
+    };
+
+    // ---------------------------------------------------------------- windows (user32)
+
+    // A window's procedure. The framework implements it once per window object.
+    class IWindowProcedure
+    {
+      public:
+        virtual LRESULT WindowProc(Hwnd hwnd, UINT msg, WPARAM wParam, LPARAM lParam) = 0;
+
+      protected:
+        ~IWindowProcedure() = default;
+    };
+
+    // Sees every message that a message loop of the program retrieves before it is
+    // dispatched (dialog keys). Returns true when it has handled the message.
+    class IMessageFilter
+    {
+      public:
+        virtual bool PreTranslateMessage(const Msg& msg) = 0;
+
+      protected:
+        ~IMessageFilter() = default;
+    };
+
+    struct WindowSpec
+    {
+        // A class of the program (registered by the backend on first use) or one of
+        // the system's control classes, "BUTTON" or "EDIT".
+        std::string className;
+        std::string text;
+        DWORD style = 0;
+        DWORD exStyle = 0;
+        Rect bounds;               // screen coordinates for a top-level window, parent client for a child
+        Hwnd parent{};             // owner of a top-level window, parent of a child
+        int controlId = 0;         // child identifier in WM_COMMAND
+        bool doubleClicks = false; // CS_DBLCLKS
+    };
+
+    struct MenuItemSpec
+    {
+        UINT id = 0;
+        std::string text;
+        bool separator = false;
+        bool checked = false;
+        bool enabled = true;
+        bool radio = false; // a check shown as a bullet
+        MenuHandle submenu{};
+    };
+
+    class IWindowManager
+    {
+      public:
+        // Windows. Create() returns 0 when the window cannot be made.
+        virtual Hwnd Create(const WindowSpec& spec, IWindowProcedure* proc) = 0;
+        virtual bool Destroy(Hwnd hwnd) = 0;
+        virtual bool IsWindow(Hwnd hwnd) = 0;
+        virtual LRESULT DefaultProc(Hwnd hwnd, UINT msg, WPARAM wParam, LPARAM lParam) = 0;
+        virtual bool SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int x, int y, int cx, int cy, UINT flags) = 0;
+        virtual bool ShowWindow(Hwnd hwnd, int cmd) = 0; // returns whether it was visible
+        virtual bool IsWindowVisible(Hwnd hwnd) = 0;
+        virtual bool EnableWindow(Hwnd hwnd, bool enable) = 0;
+        virtual bool IsWindowEnabled(Hwnd hwnd) = 0;
+        virtual Rect GetWindowRect(Hwnd hwnd) = 0; // screen coordinates
+        virtual Rect GetClientRect(Hwnd hwnd) = 0; // left and top 0
+        virtual Point ClientToScreen(Hwnd hwnd, Point p) = 0;
+        virtual Point ScreenToClient(Hwnd hwnd, Point p) = 0;
+        virtual Rect AdjustWindowRectEx(Rect client, DWORD style, DWORD exStyle) = 0;
+        virtual DWORD GetStyle(Hwnd hwnd) = 0;
+        virtual void SetStyle(Hwnd hwnd, DWORD style) = 0;
+        virtual DWORD GetExStyle(Hwnd hwnd) = 0;
+        virtual void SetExStyle(Hwnd hwnd, DWORD exStyle) = 0;
+        virtual bool IsTopmost(Hwnd hwnd) = 0;
+        virtual void SetText(Hwnd hwnd, const std::string& text) = 0;
+        virtual std::string GetText(Hwnd hwnd) = 0;
+        virtual void SetFont(Hwnd hwnd, const Font& font) = 0;
+        virtual void SetIcon(Hwnd hwnd, IconHandle icon) = 0;
+        virtual Hwnd SetFocus(Hwnd hwnd) = 0;
+        virtual Hwnd GetFocus() = 0;
+        virtual bool SetForegroundWindow(Hwnd hwnd) = 0;
+        virtual Hwnd GetForegroundWindow() = 0;
+        virtual Hwnd GetActiveWindow() = 0;
+        virtual void InvalidateRect(Hwnd hwnd, const Rect* r) = 0;
+        virtual void UpdateWindow(Hwnd hwnd) = 0;
+        // BeginPaint .. EndPaint around `paint`; only from a WM_PAINT handler.
+        virtual void Paint(Hwnd hwnd, const std::function<void(ICanvas&)>& paint) = 0;
+
+        // Messages and loops.
+        virtual LRESULT Send(Hwnd hwnd, UINT msg, WPARAM wParam, LPARAM lParam) = 0;
+        virtual bool Post(Hwnd hwnd, UINT msg, WPARAM wParam, LPARAM lParam) = 0;
+        virtual UINT RegisterMessage(const std::string& name) = 0;
+        virtual void SetMessageFilter(IMessageFilter* filter) = 0;
+        // Retrieves and dispatches until WM_QUIT; returns its exit code.
+        virtual int RunMessageLoop() = 0;
+        // Dispatches what is pending now; false once WM_QUIT has been retrieved
+        // (the quit is kept for the outer loop).
+        virtual bool PumpMessages() = 0;
+        virtual void PostQuitMessage(int exitCode) = 0;
+
+        // Timers: WM_TIMER with wParam = id, to hwnd.
+        virtual bool SetTimer(Hwnd hwnd, std::uintptr_t id, UINT elapse) = 0;
+        virtual bool KillTimer(Hwnd hwnd, std::uintptr_t id) = 0;
+
+        // Menus. TrackPopupMenu runs the menu's modal loop and, with tpm::returncmd,
+        // returns the chosen identifier or 0.
+        virtual MenuHandle CreatePopupMenu() = 0;
+        virtual bool AppendMenuItem(MenuHandle menu, const MenuItemSpec& item) = 0;
+        virtual bool DestroyMenu(MenuHandle menu) = 0;
+        virtual UINT TrackPopupMenu(MenuHandle menu, UINT flags, Point at, Hwnd owner) = 0;
+        virtual MenuHandle GetSystemMenu(Hwnd hwnd, bool revert) = 0;
+        virtual bool DeleteMenu(MenuHandle menu, UINT item, UINT flags) = 0;
+
+        // A modal message box (mb:: flags); returns the id:: of the button.
+        virtual int ShowMessageBox(Hwnd owner, const std::string& text, const std::string& caption, UINT flags) = 0;
+
+        // Pointer shapes and icons.
+        virtual CursorHandle LoadSystemCursor(int idc) = 0;
+        virtual void SetCursor(CursorHandle cursor) = 0;
+        virtual IconHandle LoadSystemIcon(int idi) = 0;
+        virtual IconHandle LoadAppIcon(int size) = 0; // the program's own icon, size in pixels
+
+      protected:
+        ~IWindowManager() = default;
+    };
+
+    // ---------------------------------------------------------------- system information
+
+    class ISystemInfo
+    {
+      public:
+        virtual int GetSystemMetrics(int index) = 0;
+        virtual Rect GetWorkArea() = 0;        // primary monitor, SPI_GETWORKAREA
+        virtual bool GetDragFullWindows() = 0; // SPI_GETDRAGFULLWINDOWS
+        virtual int GetLogPixelsX() = 0;       // of the screen device context
+        virtual Point GetCursorPos() = 0;
+        virtual Point GetMessagePos() = 0;
+        virtual std::int16_t GetAsyncKeyState(int vk) = 0;
+        virtual std::int16_t GetKeyState(int vk) = 0;
+        virtual DWORD GetTickCount() = 0;
+        virtual Color GetSysColor(int index) = 0;
+        virtual std::string GetDecimalSeparator() = 0; // of the user's locale
+
+      protected:
+        ~ISystemInfo() = default;
+    };
+
+    // ---------------------------------------------------------------- shell (shell32)
+
+    struct NotifyIconData
+    {
+        Hwnd hwnd{};
+        UINT id = 0;
+        UINT flags = 0; // nif::
+        UINT callbackMessage = 0;
+        IconHandle icon{};
+        std::string tip;
+    };
+
+    class IShell
+    {
+      public:
+        virtual std::uintptr_t AppBarMessage(DWORD msg, AppBarData& data) = 0;
+        virtual bool NotifyIcon(DWORD op, const NotifyIconData& data) = 0;
+        // ShellExecute; returns its result (above 32 on success).
+        virtual std::intptr_t Execute(Hwnd owner, const std::string& verb, const std::string& file, const std::string& params,
+                                      const std::string& dir, int show) = 0;
+
+      protected:
+        ~IShell() = default;
+    };
+
+    // ---------------------------------------------------------------- registry (advapi32)
+
+    class IRegistry
+    {
+      public:
+        // Returns an error:: code. `path` is relative to the root, without a leading
+        // backslash.
+        virtual long OpenKey(RegRoot root, const std::string& path, bool create, RegKeyHandle& key) = 0;
+        virtual long CloseKey(RegKeyHandle key) = 0;
+        // The value's type and bytes; strings are stored as 8-bit text with its NUL.
+        virtual long QueryValue(RegKeyHandle key, const std::string& name, DWORD& type, std::vector<std::uint8_t>& data) = 0;
+        virtual long SetValue(RegKeyHandle key, const std::string& name, DWORD type, const std::vector<std::uint8_t>& data) = 0;
+        virtual long DeleteValue(RegKeyHandle key, const std::string& name) = 0;
+
+      protected:
+        ~IRegistry() = default;
+    };
+
+    // ---------------------------------------------------------------- internet (wininet)
+
+    class IInternet
+    {
+      public:
+        virtual bool GetConnectedState() = 0;
+        virtual InternetHandle Open(const std::string& agent, DWORD accessType) = 0;
+        virtual InternetHandle OpenUrl(InternetHandle session, const std::string& url, DWORD flags) = 0;
+        virtual bool ReadFile(InternetHandle request, void* buffer, DWORD size, DWORD& read) = 0;
+        virtual bool Close(InternetHandle handle) = 0;
+
+      protected:
+        ~IInternet() = default;
+    };
+
+    // ---------------------------------------------------------------- process (kernel32)
+
+    class IProcess
+    {
+      public:
+        virtual KernelHandle CreateNamedMutex(const std::string& name) = 0;
+        virtual DWORD WaitForSingleObject(KernelHandle handle, DWORD milliseconds) = 0;
+        virtual std::string CurrentDirectory() = 0;
+        virtual bool FileExists(const std::string& path) = 0; // a file, not a folder
+        virtual SystemTime GetLocalTime() = 0;
+        virtual long TimeZoneBias() = 0;        // GetTimeZoneInformation's Bias, whatever the call returned
+        virtual std::uint32_t RandomSeed() = 0; // a fresh seed taken from the clock
+        virtual std::string WideToAnsi(const std::wstring& text) = 0;
+        virtual std::wstring AnsiToWide(const std::string& text) = 0;
+        // Bytes of a resource of the program (RCDATA by name); empty when missing.
+        virtual std::vector<std::uint8_t> LoadResourceData(const std::string& name) = 0;
+        virtual void DebugOutput(const std::string& text) = 0;
+
+      protected:
+        ~IProcess() = default;
+    };
+
+    // ---------------------------------------------------------------- player controls (ole32)
+
+    // Events that a player control raises, from inside the message loop.
+    class IPlayerEvents
+    {
+      public:
+        virtual void OnFSCommand(const std::wstring& command, const std::wstring& args) = 0;
+        virtual void OnProgress(long percentDone) = 0;
+        virtual void OnReadyStateChange(long newState) = 0;
+
+      protected:
+        ~IPlayerEvents() = default;
+    };
+
+    // One hosted player control. Destroying it destroys its window. Every call
+    // returns the control's HRESULT.
+    class IPlayer
+    {
+      public:
+        virtual ~IPlayer() = default;
+        virtual Hwnd Window() = 0;
+        virtual HResult DoVerb(int verb) = 0;
+        virtual HResult SetMovie(const std::wstring& movie) = 0;
+        virtual HResult GetMovie(std::wstring& movie) = 0;
+        virtual HResult SetMenu(bool menu) = 0;
+        virtual HResult Play() = 0;
+        virtual HResult Stop() = 0;
+        virtual HResult Rewind() = 0;
+        virtual HResult FlashVersion(long& version) = 0;
+        virtual HResult SetVariable(const std::wstring& name, const std::wstring& value) = 0;
+        virtual HResult GetVariable(const std::wstring& name, std::wstring& value) = 0;
+    };
+
+    class IPlayerFactory
+    {
+      public:
+        virtual HResult InitializeCom() = 0; // single-threaded apartment
+        virtual void UninitializeCom() = 0;
+        // A player control as a child of `parent` at `bounds`; hr::class_not_registered
+        // when the player is not installed.
+        virtual HResult CreatePlayer(Hwnd parent, const Rect& bounds, IPlayerEvents& events,
+                                     std::unique_ptr<IPlayer>& player) = 0;
+
+      protected:
+        ~IPlayerFactory() = default;
+    };
+
+    // ---------------------------------------------------------------- the whole seam
+
+    struct Os
+    {
+        IWindowManager& windows;
+        ISystemInfo& system;
+        IShell& shell;
+        IRegistry& registry;
+        IInternet& internet;
+        IProcess& process;
+        IPlayerFactory& players;
+    };
+} // namespace os

@@ -1,0 +1,10 @@
+#include "os/sim/desktop.h"
+
+namespace os::sim
+{
+    Desktop::Desktop()
+        : system(clock), windows(clock, system), shell(system, windows), process(clock),
+          players(windows), _os{ windows, system, shell, registry, internet, process, players }
+    {
+    }
+} // namespace os::sim

@@ -1,0 +1,49 @@
+// The desktop simulator: a small, faithful model of the parts of Windows that the
+// program uses. Tests set the scene through its parts, act, and look at what
+// happened; the program sees only the seam, through Os().
+#pragma once
+
+#include "os/os.h"
+#include "os/sim/internet.h"
+#include "os/sim/players.h"
+#include "os/sim/process.h"
+#include "os/sim/registry.h"
+#include "os/sim/shell.h"
+#include "os/sim/system.h"
+#include "os/sim/windows.h"
+
+namespace os::sim
+{
+    class Desktop
+    {
+      public:
+        Desktop();
+        Desktop(const Desktop&) = delete;
+        Desktop& operator=(const Desktop&) = delete;
+
+        os::Os& Os() { return _os; }
+
+        // A screen of this size with the taskbar and toolbars taken out of its work area.
+        void SetScreen(int width, int height)
+        {
+            system.SetScreen(width, height);
+            shell.RecomputeWorkArea();
+        }
+
+        // Shorthands for the virtual clock.
+        void Advance(std::uint64_t ms) { windows.Advance(ms); }
+        std::uint64_t Now() const { return clock.Now(); }
+
+        Clock clock;
+        SimSystem system;
+        SimWindows windows;
+        SimShell shell;
+        SimRegistry registry;
+        SimInternet internet;
+        SimProcess process;
+        SimPlayers players;
+
+      private:
+        os::Os _os;
+    };
+} // namespace os::sim

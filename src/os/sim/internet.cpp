@@ -1,0 +1,65 @@
+#include "os/sim/internet.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace os::sim
+{
+    InternetHandle SimInternet::Open(const std::string& agent, DWORD)
+    {
+        _agents.push_back(agent);
+        if (_openFails)
+            return InternetHandle{};
+        InternetHandle h{ _next };
+        _next += 4;
+        _open[h] = { true, {}, nullptr, 0, 0 };
+        ++_opened;
+        return h;
+    }
+
+    InternetHandle SimInternet::OpenUrl(InternetHandle session, const std::string& url, DWORD flags)
+    {
+        _requests.push_back({ url, flags, session });
+        auto s = _open.find(session);
+        if (s == _open.end() || !s->second.session || !_connected)
+            return InternetHandle{};
+        auto rule = _urls.find(url);
+        if (rule == _urls.end())
+            return InternetHandle{};
+        InternetHandle h{ _next };
+        _next += 4;
+        _open[h] = { false, session, &rule->second, 0, 0 };
+        ++_opened;
+        return h;
+    }
+
+    bool SimInternet::ReadFile(InternetHandle request, void* buffer, DWORD size, DWORD& read)
+    {
+        read = 0;
+        auto it = _open.find(request);
+        if (it == _open.end() || it->second.session || !it->second.response)
+            return false;
+        Handle& h = it->second;
+        const auto& chunks = h.response->chunks;
+        if (h.response->failReadAt >= 0 && h.chunk == static_cast<std::size_t>(h.response->failReadAt))
+            return false;
+        if (h.chunk >= chunks.size())
+            return true; // the end of the body: success with 0 bytes
+        const std::string& chunk = chunks[h.chunk];
+        const std::size_t n = std::min<std::size_t>(size, chunk.size() - h.offset);
+        std::memcpy(buffer, chunk.data() + h.offset, n);
+        h.offset += n;
+        if (h.offset >= chunk.size())
+        {
+            ++h.chunk;
+            h.offset = 0;
+        }
+        read = static_cast<DWORD>(n);
+        return true;
+    }
+
+    bool SimInternet::Close(InternetHandle handle)
+    {
+        return _open.erase(handle) != 0;
+    }
+} // namespace os::sim

@@ -1,0 +1,158 @@
+#include "os/sim/players.h"
+
+#include <algorithm>
+
+namespace os::sim
+{
+    namespace
+    {
+        class FakePlayer final : public IPlayer
+        {
+          public:
+            FakePlayer(SimWindows& windows, std::shared_ptr<PlayerRecord> record) : _windows(windows), _record(std::move(record))
+            {
+            }
+
+            ~FakePlayer() override
+            {
+                _record->alive = false;
+                _record->events = nullptr;
+                if (_windows.IsWindow(_record->window))
+                    _windows.Destroy(_record->window);
+            }
+
+            Hwnd Window() override { return _record->window; }
+            HResult DoVerb(int verb) override { return Log(L"DoVerb=" + std::to_wstring(verb)); }
+            HResult SetMovie(const std::wstring& movie) override
+            {
+                _record->movie = movie;
+                return Log(L"Movie=" + movie);
+            }
+            HResult GetMovie(std::wstring& movie) override
+            {
+                movie = _record->movie;
+                return hr::ok;
+            }
+            HResult SetMenu(bool menu) override { return Log(menu ? L"Menu=1" : L"Menu=0"); }
+            HResult Play() override { return Log(L"Play"); }
+            HResult Stop() override { return Log(L"Stop"); }
+            HResult Rewind() override { return Log(L"Rewind"); }
+            HResult FlashVersion(long& version) override
+            {
+                version = _record->version;
+                return hr::ok;
+            }
+            HResult SetVariable(const std::wstring& name, const std::wstring& value) override
+            {
+                _record->variables[name] = value;
+                return Log(L"SetVariable=" + name + L"=" + value);
+            }
+            HResult GetVariable(const std::wstring& name, std::wstring& value) override
+            {
+                auto it = _record->variables.find(name);
+                value = it == _record->variables.end() ? std::wstring{} : it->second;
+                return hr::ok;
+            }
+
+          private:
+            HResult Log(std::wstring call)
+            {
+                _record->calls.push_back(std::move(call));
+                return hr::ok;
+            }
+
+            SimWindows& _windows;
+            std::shared_ptr<PlayerRecord> _record;
+        };
+    } // namespace
+
+    int PlayerRecord::Count(const std::wstring& call) const
+    {
+        return static_cast<int>(std::count(calls.begin(), calls.end(), call));
+    }
+
+    std::vector<std::wstring> PlayerRecord::Movies() const
+    {
+        std::vector<std::wstring> out;
+        for (const auto& c : calls)
+            if (c.rfind(L"Movie=", 0) == 0)
+                out.push_back(c.substr(6));
+        return out;
+    }
+
+    std::vector<std::shared_ptr<PlayerRecord>> SimPlayers::Alive() const
+    {
+        std::vector<std::shared_ptr<PlayerRecord>> out;
+        for (const auto& r : _records)
+            if (r->alive)
+                out.push_back(r);
+        return out;
+    }
+
+    std::shared_ptr<PlayerRecord> SimPlayers::ByWindow(Hwnd window) const
+    {
+        for (const auto& r : _records)
+            if (r->alive && r->window == window)
+                return r;
+        return nullptr;
+    }
+
+    void SimPlayers::RaiseFSCommand(PlayerRecord& player, const std::wstring& command, const std::wstring& args)
+    {
+        if (player.alive && player.events)
+            player.events->OnFSCommand(command, args);
+    }
+
+    void SimPlayers::RaiseProgress(PlayerRecord& player, long percent)
+    {
+        if (player.alive && player.events)
+            player.events->OnProgress(percent);
+    }
+
+    void SimPlayers::RaiseReadyState(PlayerRecord& player, long state)
+    {
+        if (player.alive && player.events)
+            player.events->OnReadyStateChange(state);
+    }
+
+    HResult SimPlayers::InitializeCom()
+    {
+        ++_comInits;
+        return _comDepth++ == 0 ? hr::ok : 1; // S_FALSE when already initialised
+    }
+
+    void SimPlayers::UninitializeCom()
+    {
+        if (_comDepth > 0)
+            --_comDepth;
+    }
+
+    HResult SimPlayers::CreatePlayer(Hwnd parent, const Rect& bounds, IPlayerEvents& events, std::unique_ptr<IPlayer>& player)
+    {
+        player.reset();
+        const int serial = ++_serial;
+        if (_createResult != hr::ok)
+            return _createResult;
+        if (serial == _failSerial)
+            return _failResult;
+        if (!_windows.IsWindow(parent))
+            return hr::fail;
+        WindowSpec spec;
+        spec.className = "FakePlayer";
+        spec.style = ws::child | ws::visible | ws::clipsiblings;
+        spec.bounds = bounds;
+        spec.parent = parent;
+        const Hwnd window = _windows.Create(spec, nullptr);
+        if (window == Hwnd{})
+            return hr::fail;
+        auto record = std::make_shared<PlayerRecord>();
+        record->serial = serial;
+        record->parent = parent;
+        record->window = window;
+        record->version = _version;
+        record->events = &events;
+        _records.push_back(record);
+        player = std::make_unique<FakePlayer>(_windows, record);
+        return hr::ok;
+    }
+} // namespace os::sim

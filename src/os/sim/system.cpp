@@ -1,0 +1,64 @@
+#include "os/sim/system.h"
+
+namespace os::sim
+{
+    SimSystem::SimSystem(Clock& clock) : _clock(clock)
+    {
+        // A plain desktop of its time: metrics as Windows reports them at 96 dpi.
+        _metrics = {
+            { sm::cxvscroll, 17 }, { sm::cyhscroll, 17 }, { sm::cycaption, 19 },  { sm::cxborder, 1 },    { sm::cyborder, 1 },
+            { sm::cxdlgframe, 3 }, { sm::cydlgframe, 3 }, { sm::cxicon, 32 },     { sm::cyicon, 32 },     { sm::swapbutton, 0 },
+            { sm::cxframe, 4 },    { sm::cyframe, 4 },    { sm::cxdoubleclk, 4 }, { sm::cydoubleclk, 4 }, { sm::cxsmicon, 16 },
+            { sm::cysmicon, 16 },  { sm::cmonitors, 1 },
+        };
+        SetScreen(1280, 1024);
+    }
+
+    void SimSystem::SetScreen(int width, int height)
+    {
+        _metrics[sm::cxscreen] = width;
+        _metrics[sm::cyscreen] = height;
+        _workArea = { 0, 0, width, height };
+    }
+
+    int SimSystem::GetSystemMetrics(int index)
+    {
+        auto it = _metrics.find(index);
+        return it == _metrics.end() ? 0 : it->second;
+    }
+
+    bool SimSystem::KeyDown(int vk) const
+    {
+        auto it = _keys.find(vk);
+        return it != _keys.end() && it->second;
+    }
+
+    std::int16_t SimSystem::GetAsyncKeyState(int vk)
+    {
+        return KeyDown(vk) ? static_cast<std::int16_t>(0x8000) : 0;
+    }
+
+    std::int16_t SimSystem::GetKeyState(int vk)
+    {
+        return KeyDown(vk) ? static_cast<std::int16_t>(0x8000) : 0;
+    }
+
+    DWORD SimSystem::GetTickCount()
+    {
+        const auto now = _clock.Now();
+        _clock.Set(now + _tickCost);
+        return static_cast<DWORD>(_tickBase + now);
+    }
+
+    Color SimSystem::GetSysColor(int index)
+    {
+        switch (index)
+        {
+        case color::btnface: return Rgb(212, 208, 200);
+        case color::btntext:
+        case color::windowtext: return Rgb(0, 0, 0);
+        case color::window: return Rgb(255, 255, 255);
+        default: return Rgb(128, 128, 128);
+        }
+    }
+} // namespace os::sim

@@ -1,0 +1,71 @@
+// The simulated machine's screen, metrics, input state and clocks.
+#pragma once
+
+#include "os/os.h"
+
+#include <cstdint>
+#include <map>
+
+namespace os::sim
+{
+    // Virtual time in milliseconds since the desktop was made. Only the tests and the
+    // simulated message loop move it.
+    class Clock
+    {
+      public:
+        std::uint64_t Now() const { return _now; }
+        void Set(std::uint64_t now) { _now = now; }
+
+      private:
+        std::uint64_t _now = 0;
+    };
+
+    class SimSystem final : public ISystemInfo
+    {
+      public:
+        explicit SimSystem(Clock& clock);
+
+        // Scene.
+        // The screen size; the work area becomes the whole screen until the shell
+        // takes its taskbar and toolbars out of it (Desktop::SetScreen does both).
+        void SetScreen(int width, int height);
+        void SetMetric(int index, int value) { _metrics[index] = value; }
+        void SetWorkArea(const Rect& r) { _workArea = r; }
+        void SetDragFullWindows(bool on) { _dragFull = on; }
+        void SetLogPixelsX(int dpi) { _dpi = dpi; }
+        void SetCursorPos(Point p) { _cursor = p; }
+        void SetKeyDown(int vk, bool down) { _keys[vk] = down; }
+        void SetDecimalSeparator(const std::string& s) { _decimal = s; }
+        void SetTickBase(DWORD base) { _tickBase = base; }
+        // Each reading of the tick count moves the virtual clock on by this much (1 ms
+        // by default), so that a loop that waits on the tick count comes to its end.
+        void SetTickCost(std::uint64_t ms) { _tickCost = ms; }
+        Rect Screen() const { return { 0, 0, _metrics.at(sm::cxscreen), _metrics.at(sm::cyscreen) }; }
+        bool KeyDown(int vk) const;
+
+        // ISystemInfo
+        int GetSystemMetrics(int index) override;
+        Rect GetWorkArea() override { return _workArea; }
+        bool GetDragFullWindows() override { return _dragFull; }
+        int GetLogPixelsX() override { return _dpi; }
+        Point GetCursorPos() override { return _cursor; }
+        Point GetMessagePos() override { return _cursor; }
+        std::int16_t GetAsyncKeyState(int vk) override;
+        std::int16_t GetKeyState(int vk) override;
+        DWORD GetTickCount() override;
+        Color GetSysColor(int index) override;
+        std::string GetDecimalSeparator() override { return _decimal; }
+
+      private:
+        Clock& _clock;
+        std::map<int, int> _metrics;
+        Rect _workArea;
+        bool _dragFull = true;
+        int _dpi = 96;
+        Point _cursor;
+        std::map<int, bool> _keys;
+        std::string _decimal = ".";
+        DWORD _tickBase = 1'000'000;
+        std::uint64_t _tickCost = 1;
+    };
+} // namespace os::sim

@@ -1,0 +1,236 @@
+// GDI drawing: the canvas on a 32-bit DIB whose pixels the test reads directly, and
+// Paint inside a real WM_PAINT.
+#include "os/win32/backend.h"
+#include "os/win32/common.h"
+#include "os/win32/gdi32.h"
+#include "recorder.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace os::win32::test
+{
+    namespace
+    {
+        // A top-down 32-bit DIB section selected into a memory DC.
+        class Surface
+        {
+          public:
+            Surface(int width, int height) : _width(width), _height(height)
+            {
+                BITMAPINFO info{};
+                info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+                info.bmiHeader.biWidth = width;
+                info.bmiHeader.biHeight = -height;
+                info.bmiHeader.biPlanes = 1;
+                info.bmiHeader.biBitCount = 32;
+                info.bmiHeader.biCompression = BI_RGB;
+                _dc = CreateCompatibleDC(nullptr);
+                _bitmap = CreateDIBSection(_dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&_bits), nullptr, 0);
+                _old = SelectObject(_dc, _bitmap);
+            }
+            Surface(const Surface&) = delete;
+            Surface& operator=(const Surface&) = delete;
+            ~Surface()
+            {
+                SelectObject(_dc, _old);
+                DeleteObject(_bitmap);
+                DeleteDC(_dc);
+            }
+            HDC Dc() const { return _dc; }
+            // 0x00RRGGBB
+            std::uint32_t At(int x, int y) const
+            {
+                GdiFlush();
+                return _bits[y * _width + x] & 0x00FFFFFF;
+            }
+            int Count(std::uint32_t pixel, const Rect& r) const
+            {
+                int n = 0;
+                for (int y = r.top; y < r.bottom; ++y)
+                    for (int x = r.left; x < r.right; ++x)
+                        n += At(x, y) == pixel ? 1 : 0;
+                return n;
+            }
+            int Width() const { return _width; }
+            int Height() const { return _height; }
+
+          private:
+            int _width;
+            int _height;
+            HDC _dc = nullptr;
+            HBITMAP _bitmap = nullptr;
+            HGDIOBJ _old = nullptr;
+            std::uint32_t* _bits = nullptr;
+        };
+
+        constexpr std::uint32_t kRed = 0xFF0000;
+        constexpr std::uint32_t kGreen = 0x008000;
+        constexpr std::uint32_t kBlue = 0x0000FF;
+        constexpr std::uint32_t kWhite = 0xFFFFFF;
+        constexpr std::uint32_t kBlack = 0x000000;
+    } // namespace
+
+    TEST(CanvasTest, FillAndFrameColourExactlyTheirPixels)
+    {
+        Surface s(40, 30);
+        FontCache fonts;
+        GdiCanvas canvas(s.Dc(), fonts);
+
+        canvas.FillRect({ 0, 0, 40, 30 }, Rgb(255, 255, 255));
+        canvas.FillRect({ 5, 6, 15, 16 }, Rgb(255, 0, 0));
+        canvas.FrameRect({ 20, 5, 30, 15 }, Rgb(0, 0, 255));
+
+        // COLORREF 0x00BBGGRR lands as the pixel 0x00RRGGBB; right and bottom are exclusive.
+        EXPECT_EQ(s.At(5, 6), kRed);
+        EXPECT_EQ(s.At(14, 15), kRed);
+        EXPECT_EQ(s.At(15, 15), kWhite);
+        EXPECT_EQ(s.At(14, 16), kWhite);
+        EXPECT_EQ(s.Count(kRed, { 0, 0, 40, 30 }), 100);
+        // A one-pixel frame inside the rectangle.
+        EXPECT_EQ(s.At(20, 5), kBlue);
+        EXPECT_EQ(s.At(29, 14), kBlue);
+        EXPECT_EQ(s.At(21, 6), kWhite);
+        EXPECT_EQ(s.At(30, 15), kWhite);
+        EXPECT_EQ(s.Count(kBlue, { 0, 0, 40, 30 }), 36);
+    }
+
+    TEST(CanvasTest, BitmapRowsAreTopDownAndPixelsRgb)
+    {
+        Surface s(10, 10);
+        FontCache fonts;
+        GdiCanvas canvas(s.Dc(), fonts);
+        canvas.FillRect({ 0, 0, 10, 10 }, Rgb(255, 255, 255));
+
+        Bitmap b;
+        b.width = 3;
+        b.height = 2;
+        b.pixels = { 0x112233, 0x445566, 0x778899, //
+                     0xAABBCC, 0xDDEEFF, 0x010203 };
+        canvas.DrawBitmap(4, 5, b);
+
+        EXPECT_EQ(s.At(4, 5), 0x112233u);
+        EXPECT_EQ(s.At(6, 5), 0x778899u);
+        EXPECT_EQ(s.At(4, 6), 0xAABBCCu);
+        EXPECT_EQ(s.At(6, 6), 0x010203u);
+        EXPECT_EQ(s.At(3, 5), kWhite);
+        EXPECT_EQ(s.At(7, 6), kWhite);
+        EXPECT_EQ(s.At(4, 7), kWhite);
+
+        // A bitmap whose pixels do not fill its size is not drawn.
+        Bitmap broken;
+        broken.width = 4;
+        broken.height = 4;
+        broken.pixels = { 0x000000 };
+        canvas.DrawBitmap(0, 0, broken);
+        EXPECT_EQ(s.At(0, 0), kWhite);
+    }
+
+    TEST(CanvasTest, TextIsDrawnInItsColourOnATransparentBackgroundInsideItsRectangle)
+    {
+        Surface s(120, 40);
+        FontCache fonts;
+        GdiCanvas canvas(s.Dc(), fonts);
+        canvas.FillRect({ 0, 0, 120, 40 }, Rgb(0, 128, 0));
+
+        const Rect box{ 10, 5, 100, 30 };
+        canvas.DrawString("WWWW", box, { "Arial", -16, true }, Rgb(0, 0, 0), DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+
+        EXPECT_GT(s.Count(kBlack, box), 10) << "no text drawn";
+        // Transparent: the cells around the glyphs keep the green (an opaque
+        // background would be the DC's white).
+        EXPECT_EQ(s.Count(kWhite, { 0, 0, 120, 40 }), 0);
+        EXPECT_EQ(s.Count(kGreen, { 0, 0, 120, 5 }), 120 * 5);
+        EXPECT_EQ(s.Count(kGreen, { 100, 0, 120, 40 }), 20 * 40);
+        // The DC is left as it was: the default font and opaque mode.
+        EXPECT_EQ(GetBkMode(s.Dc()), OPAQUE);
+        EXPECT_EQ(GetCurrentObject(s.Dc(), OBJ_FONT), GetStockObject(SYSTEM_FONT));
+        EXPECT_EQ(fonts.Count(), 1u);
+    }
+
+    TEST(CanvasTest, FontsAreMadeOncePerFaceHeightAndWeight)
+    {
+        FontCache fonts;
+        HFONT a = fonts.Get({ "Arial", -11, false });
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(fonts.Get({ "Arial", -11, false }), a);
+        EXPECT_NE(fonts.Get({ "Arial", -11, true }), a);
+        EXPECT_NE(fonts.Get({ "Arial", -12, false }), a);
+        EXPECT_NE(fonts.Get({ "Tahoma", -11, false }), a);
+        EXPECT_EQ(fonts.Count(), 4u);
+        LOGFONTW lf{};
+        GetObjectW(fonts.Get({ "Arial", -11, true }), sizeof(lf), &lf);
+        EXPECT_EQ(lf.lfWeight, FW_BOLD);
+        EXPECT_EQ(lf.lfCharSet, DEFAULT_CHARSET);
+    }
+
+    TEST(PaintTest, PaintDrawsTheWholeClientAreaAndValidatesIt)
+    {
+        auto backend = CreateBackend();
+        IWindowManager& wm = backend->Os().windows;
+        Recorder rec{ wm };
+        int painted = 0;
+        rec.handlers[WM_PAINT] = [&](Hwnd h, WPARAM, LPARAM) -> std::optional<LRESULT>
+        {
+            wm.Paint(h,
+                     [&](ICanvas& canvas)
+                     {
+                         ++painted;
+                         canvas.FillRect({ 0, 0, 64, 48 }, Rgb(0, 0, 255));
+                         canvas.FillRect({ 10, 10, 20, 20 }, Rgb(255, 0, 0));
+                     });
+            return 0;
+        };
+        WindowSpec request;
+        request.className = "NorvalePaintTest";
+        request.style = WS_POPUP | WS_VISIBLE;
+        request.exStyle = WS_EX_TOPMOST;
+        request.bounds = Rect::FromBounds(0, 0, 64, 48);
+        const Hwnd hwnd = wm.Create(request, &rec);
+        ASSERT_NE(hwnd, Hwnd{});
+        wm.UpdateWindow(hwnd);
+        wm.PumpMessages();
+        ASSERT_GE(painted, 1);
+
+        // Nothing is left to paint, and a new invalidation paints again.
+        RECT dirty{};
+        EXPECT_FALSE(GetUpdateRect(ToHwnd(hwnd), &dirty, FALSE));
+        const int before = painted;
+        wm.InvalidateRect(hwnd, nullptr);
+        wm.UpdateWindow(hwnd);
+        EXPECT_EQ(painted, before + 1);
+
+        HDC dc = GetDC(ToHwnd(hwnd));
+        ASSERT_NE(dc, nullptr);
+        const COLORREF inside = GetPixel(dc, 15, 15);
+        const COLORREF outside = GetPixel(dc, 40, 30);
+        ReleaseDC(ToHwnd(hwnd), dc);
+        EXPECT_EQ(inside, RGB(255, 0, 0));
+        EXPECT_EQ(outside, RGB(0, 0, 255));
+        wm.Destroy(hwnd);
+    }
+
+    TEST(PaintTest, PaintOfAnEmptyClientAreaCallsNothingAndStillValidates)
+    {
+        auto backend = CreateBackend();
+        IWindowManager& wm = backend->Os().windows;
+        Recorder rec{ wm };
+        int painted = 0;
+        rec.handlers[WM_PAINT] = [&](Hwnd h, WPARAM, LPARAM) -> std::optional<LRESULT>
+        {
+            wm.Paint(h, [&](ICanvas&) { ++painted; });
+            return 0;
+        };
+        WindowSpec request;
+        request.className = "NorvalePaintTest";
+        request.style = WS_POPUP | WS_VISIBLE;
+        request.bounds = Rect::FromBounds(0, 0, 0, 0);
+        const Hwnd hwnd = wm.Create(request, &rec);
+        ASSERT_NE(hwnd, Hwnd{});
+        wm.Send(hwnd, WM_PAINT, 0, 0);
+        EXPECT_EQ(painted, 0);
+        wm.PumpMessages(); // would never end if the paint left the window invalid
+        wm.Destroy(hwnd);
+    }
+} // namespace os::win32::test
