@@ -1,0 +1,227 @@
+#include "forms/controls.h"
+
+#include "forms/form.h"
+
+namespace forms
+{
+    // ------------------------------------------------------------------ Label
+
+    Label::Label(Form& owner, std::string name) : GraphicControl(owner, std::move(name)) {}
+
+    void Label::SetCaption(const std::string& caption)
+    {
+        if (caption == _caption)
+            return;
+        _caption = caption;
+        Invalidate();
+    }
+
+    void Label::SetFont(const os::Font& font)
+    {
+        _font = font;
+        Invalidate();
+    }
+
+    void Label::SetFontColor(os::Color color)
+    {
+        _fontColor = color;
+        Invalidate();
+    }
+
+    void Label::Paint(os::ICanvas& canvas)
+    {
+        const os::Rect r = BoundsRect();
+        if (!_transparent)
+            canvas.FillRect(r, _color);
+        os::UINT flags = os::dt::singleline | os::dt::noprefix;
+        if (_alignment == Alignment::right)
+            flags |= os::dt::right;
+        else if (_alignment == Alignment::center)
+            flags |= os::dt::center;
+        canvas.DrawString(_caption, r, _font, _fontColor, flags);
+    }
+
+    // ------------------------------------------------------------------ Image
+
+    Image::Image(Form& owner, std::string name) : GraphicControl(owner, std::move(name)) {}
+
+    void Image::SetPicture(os::Bitmap picture)
+    {
+        _picture = std::move(picture);
+        if (_autoSize && !_picture.Empty())
+            SetBounds(Left(), Top(), _picture.width, _picture.height);
+        Invalidate();
+    }
+
+    void Image::SetIcon(os::IconHandle icon)
+    {
+        _icon = icon;
+        Invalidate();
+    }
+
+    void Image::Paint(os::ICanvas& canvas)
+    {
+        if (!_picture.Empty())
+            canvas.DrawBitmap(Left(), Top(), _picture);
+        else if (_icon != os::IconHandle{})
+            canvas.DrawIcon(Left(), Top(), _icon);
+    }
+
+    // ------------------------------------------------------------------ Panel
+
+    Panel::Panel(Form& owner, std::string name) : GraphicControl(owner, std::move(name)) {}
+
+    void Panel::SetColor(os::Color c)
+    {
+        _color = c;
+        Invalidate();
+    }
+
+    void Panel::Paint(os::ICanvas& canvas)
+    {
+        canvas.FillRect(BoundsRect(), _color);
+    }
+
+    // ------------------------------------------------------------------ Button
+
+    Button::Button(Form& owner, std::string name) : WinControl(owner, std::move(name))
+    {
+        SetTabStop(true);
+    }
+
+    void Button::SetCaption(const std::string& caption)
+    {
+        _caption = caption;
+        if (HandleAllocated())
+            Windows().SetText(Handle(), caption);
+    }
+
+    void Button::SetDefault(bool isDefault)
+    {
+        _default = isDefault;
+        OwnerForm().SetDefaultButton(isDefault ? this : nullptr);
+    }
+
+    void Button::SetCancel(bool isCancel)
+    {
+        OwnerForm().SetCancelButton(isCancel ? this : nullptr);
+    }
+
+    os::WindowSpec Button::Spec() const
+    {
+        os::WindowSpec spec;
+        spec.className = "BUTTON";
+        spec.text = _caption;
+        spec.style = _default ? os::bs::defpushbutton : os::bs::pushbutton;
+        return spec;
+    }
+
+    void Button::HandleCreated() {}
+
+    void Button::CommandNotify(os::UINT code)
+    {
+        if (code == os::bn::clicked)
+            Click();
+    }
+
+    // ------------------------------------------------------------------ CheckBox
+
+    CheckBox::CheckBox(Form& owner, std::string name) : WinControl(owner, std::move(name))
+    {
+        SetTabStop(true);
+    }
+
+    void CheckBox::SetCaption(const std::string& caption)
+    {
+        _caption = caption;
+        if (HandleAllocated())
+            Windows().SetText(Handle(), caption);
+    }
+
+    bool CheckBox::Checked() const
+    {
+        if (HandleAllocated())
+            _checked = Windows().Send(const_cast<CheckBox*>(this)->Handle(), os::bm::getcheck, 0, 0) != 0;
+        return _checked;
+    }
+
+    void CheckBox::SetChecked(bool checked)
+    {
+        _checked = checked;
+        if (HandleAllocated())
+            Windows().Send(Handle(), os::bm::setcheck, checked ? 1 : 0, 0);
+    }
+
+    void CheckBox::AcceleratorPressed()
+    {
+        SetFocus();
+        SetChecked(!Checked());
+        Click();
+    }
+
+    os::WindowSpec CheckBox::Spec() const
+    {
+        os::WindowSpec spec;
+        spec.className = "BUTTON";
+        spec.text = _caption;
+        spec.style = os::bs::autocheckbox;
+        return spec;
+    }
+
+    void CheckBox::HandleCreated()
+    {
+        Windows().Send(Handle(), os::bm::setcheck, _checked ? 1 : 0, 0);
+    }
+
+    void CheckBox::CommandNotify(os::UINT code)
+    {
+        if (code == os::bn::clicked)
+        {
+            Checked(); // keep the remembered state in step with the window
+            Click();
+        }
+    }
+
+    // ------------------------------------------------------------------ Memo
+
+    Memo::Memo(Form& owner, std::string name) : WinControl(owner, std::move(name))
+    {
+        SetTabStop(true);
+    }
+
+    void Memo::SetLines(std::vector<std::string> lines)
+    {
+        _lines = std::move(lines);
+        if (HandleAllocated())
+            Windows().SetText(Handle(), Text());
+    }
+
+    std::string Memo::Text() const
+    {
+        std::string text;
+        for (std::size_t i = 0; i < _lines.size(); ++i)
+        {
+            if (i > 0)
+                text += "\r\n";
+            text += _lines[i];
+        }
+        return text;
+    }
+
+    os::WindowSpec Memo::Spec() const
+    {
+        os::WindowSpec spec;
+        spec.className = "EDIT";
+        spec.text = Text();
+        spec.style = os::es::multiline | os::es::readonly;
+        return spec;
+    }
+
+    void Memo::HandleCreated() {}
+
+    void Memo::CommandNotify(os::UINT code)
+    {
+        if (code == os::en::setfocus && OnEnter)
+            OnEnter(*this);
+    }
+} // namespace forms
