@@ -36,14 +36,14 @@ namespace appbar
             _autoHideTimer->SetInterval(static_cast<os::UINT>(std::max(v, 0)));
     }
 
-    void TAppBar::CreateParams(os::WindowSpec& spec)
+    void TAppBar::CreateParams(os::WindowParams& params)
     {
-        Form::CreateParams(spec);
+        Form::CreateParams(params);
         // No taskbar button of its own: the program's button is the application
         // window's, governed by TaskEntry.
-        spec.style &= ~(os::ws::sysmenu | os::ws::minimizebox | os::ws::maximizebox);
-        spec.exStyle &= ~os::ws_ex::appwindow;
-        spec.exStyle |= os::ws_ex::toolwindow;
+        params.style &= ~(os::ws::sysmenu | os::ws::minimizebox | os::ws::maximizebox);
+        params.exStyle &= ~os::ws_ex::appwindow;
+        params.exStyle |= os::ws_ex::toolwindow;
     }
 
     ScreenFacts TAppBar::Screen()

@@ -116,7 +116,7 @@ namespace appbar
         forms::Timer* AutoHideTimer() const { return _autoHideTimer.get(); }
 
       protected:
-        void CreateParams(os::WindowSpec& spec) override;
+        void CreateParams(os::WindowParams& params) override;
 
       private:
         void WMCreate();

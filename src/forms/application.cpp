@@ -11,13 +11,13 @@ namespace forms
 {
     Application::Application(os::Os& os) : _os(os)
     {
-        os::WindowSpec spec;
-        spec.className = "NorvaleApplication";
-        spec.style = os::ws::popup | os::ws::caption | os::ws::clipsiblings | os::ws::sysmenu | os::ws::minimizebox;
+        os::WindowParams params;
+        params.className = "NorvaleApplication";
+        params.style = os::ws::popup | os::ws::caption | os::ws::clipsiblings | os::ws::sysmenu | os::ws::minimizebox;
         const int cx = os.system.GetSystemMetrics(os::sm::cxscreen);
         const int cy = os.system.GetSystemMetrics(os::sm::cyscreen);
-        spec.bounds = os::Rect::FromBounds(cx / 2, cy / 2, 0, 0);
-        _handle = os.windows.Create(spec, this);
+        params.bounds = os::Rect::FromBounds(cx / 2, cy / 2, 0, 0);
+        _handle = os.windows.Create(params, this);
         os.windows.SetMessageFilter(this);
         _cursors[cr::defaultCursor] = os.windows.LoadSystemCursor(os::idc::arrow);
         _cursors[cr::arrow] = os.windows.LoadSystemCursor(os::idc::arrow);

@@ -122,20 +122,20 @@ namespace forms
     {
         if (HandleAllocated())
             return;
-        os::WindowSpec spec = Spec();
-        spec.style |= os::ws::child | os::ws::clipsiblings;
+        os::WindowParams params = Params();
+        params.style |= os::ws::child | os::ws::clipsiblings;
         if (Visible())
-            spec.style |= os::ws::visible;
+            params.style |= os::ws::visible;
         if (!Enabled())
-            spec.style |= os::ws::disabled;
+            params.style |= os::ws::disabled;
         if (_tabStop)
-            spec.style |= os::ws::tabstop;
+            params.style |= os::ws::tabstop;
         if (_controlId == 0)
             _controlId = 1000 + static_cast<int>(OwnerForm().Controls().size()) * 7 + static_cast<int>(Name().size());
-        spec.controlId = _controlId;
-        spec.parent = OwnerForm().Handle();
-        spec.bounds = BoundsRect();
-        _handle = Windows().Create(spec, nullptr);
+        params.controlId = _controlId;
+        params.parent = OwnerForm().Handle();
+        params.bounds = BoundsRect();
+        _handle = Windows().Create(params, nullptr);
         if (!HandleAllocated())
             throw EOutOfResources("cannot make the window of " + Name());
         Windows().SetFont(_handle, OwnerForm().Font());

@@ -144,7 +144,7 @@ namespace forms
 
       protected:
         // The window to make: a system control class and its styles.
-        virtual os::WindowSpec Spec() const = 0;
+        virtual os::WindowParams Params() const = 0;
         // After creation: fonts, texts and states that live in the window.
         virtual void HandleCreated() {}
         // Adopts a window made by someone else (a hosted control).

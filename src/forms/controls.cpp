@@ -107,13 +107,13 @@ namespace forms
         OwnerForm().SetCancelButton(isCancel ? this : nullptr);
     }
 
-    os::WindowSpec Button::Spec() const
+    os::WindowParams Button::Params() const
     {
-        os::WindowSpec spec;
-        spec.className = "BUTTON";
-        spec.text = _caption;
-        spec.style = _default ? os::bs::defpushbutton : os::bs::pushbutton;
-        return spec;
+        os::WindowParams params;
+        params.className = "BUTTON";
+        params.text = _caption;
+        params.style = _default ? os::bs::defpushbutton : os::bs::pushbutton;
+        return params;
     }
 
     void Button::HandleCreated() {}
@@ -159,13 +159,13 @@ namespace forms
         Click();
     }
 
-    os::WindowSpec CheckBox::Spec() const
+    os::WindowParams CheckBox::Params() const
     {
-        os::WindowSpec spec;
-        spec.className = "BUTTON";
-        spec.text = _caption;
-        spec.style = os::bs::autocheckbox;
-        return spec;
+        os::WindowParams params;
+        params.className = "BUTTON";
+        params.text = _caption;
+        params.style = os::bs::autocheckbox;
+        return params;
     }
 
     void CheckBox::HandleCreated()
@@ -208,13 +208,13 @@ namespace forms
         return text;
     }
 
-    os::WindowSpec Memo::Spec() const
+    os::WindowParams Memo::Params() const
     {
-        os::WindowSpec spec;
-        spec.className = "EDIT";
-        spec.text = Text();
-        spec.style = os::es::multiline | os::es::readonly;
-        return spec;
+        os::WindowParams params;
+        params.className = "EDIT";
+        params.text = Text();
+        params.style = os::es::multiline | os::es::readonly;
+        return params;
     }
 
     void Memo::HandleCreated() {}

@@ -89,7 +89,7 @@ namespace forms
         void CommandNotify(os::UINT code) override;
 
       protected:
-        os::WindowSpec Spec() const override;
+        os::WindowParams Params() const override;
         void HandleCreated() override;
 
       private:
@@ -110,7 +110,7 @@ namespace forms
         void CommandNotify(os::UINT code) override;
 
       protected:
-        os::WindowSpec Spec() const override;
+        os::WindowParams Params() const override;
         void HandleCreated() override;
 
       private:
@@ -129,7 +129,7 @@ namespace forms
         void CommandNotify(os::UINT code) override;
 
       protected:
-        os::WindowSpec Spec() const override;
+        os::WindowParams Params() const override;
         void HandleCreated() override;
 
       private:

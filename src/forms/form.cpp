@@ -36,40 +36,40 @@ namespace forms
         return _handle;
     }
 
-    void Form::CreateParams(os::WindowSpec& spec)
+    void Form::CreateParams(os::WindowParams& params)
     {
-        spec.className = "NorvaleForm";
-        spec.text = _caption;
-        spec.style = os::ws::clipchildren | os::ws::clipsiblings;
-        spec.exStyle = 0;
+        params.className = "NorvaleForm";
+        params.text = _caption;
+        params.style = os::ws::clipchildren | os::ws::clipsiblings;
+        params.exStyle = 0;
         switch (_borderStyle)
         {
-        case BorderStyle::none: spec.style |= os::ws::popup; break;
+        case BorderStyle::none: params.style |= os::ws::popup; break;
         case BorderStyle::dialog:
-            spec.style |= os::ws::popup | os::ws::caption | os::ws::dlgframe;
-            spec.exStyle |= os::ws_ex::dlgmodalframe;
+            params.style |= os::ws::popup | os::ws::caption | os::ws::dlgframe;
+            params.exStyle |= os::ws_ex::dlgmodalframe;
             break;
-        case BorderStyle::sizeable: spec.style |= os::ws::caption | os::ws::thickframe; break;
+        case BorderStyle::sizeable: params.style |= os::ws::caption | os::ws::thickframe; break;
         }
         if (_systemMenu)
-            spec.style |= os::ws::sysmenu;
+            params.style |= os::ws::sysmenu;
         if (_minimizeBox && _borderStyle != BorderStyle::dialog)
-            spec.style |= os::ws::minimizebox;
+            params.style |= os::ws::minimizebox;
         if (_maximizeBox && _borderStyle != BorderStyle::dialog)
-            spec.style |= os::ws::maximizebox;
+            params.style |= os::ws::maximizebox;
         if (_formStyle == FormStyle::stayOnTop)
-            spec.exStyle |= os::ws_ex::topmost;
-        spec.parent = _app.Handle();
-        spec.bounds = BoundsRect();
+            params.exStyle |= os::ws_ex::topmost;
+        params.parent = _app.Handle();
+        params.bounds = BoundsRect();
     }
 
     void Form::CreateWindowHandle()
     {
-        os::WindowSpec spec;
-        CreateParams(spec);
+        os::WindowParams params;
+        CreateParams(params);
         // The window must not show itself before its controls exist.
-        spec.style &= ~os::ws::visible;
-        const os::Hwnd made = Os().windows.Create(spec, this);
+        params.style &= ~os::ws::visible;
+        const os::Hwnd made = Os().windows.Create(params, this);
         if (made == os::Hwnd{})
             throw EOutOfResources("cannot make the window of " + Name());
         _handle = made;
@@ -236,9 +236,9 @@ namespace forms
 
     os::Rect Form::NonClient()
     {
-        os::WindowSpec spec;
-        CreateParams(spec);
-        return Os().windows.AdjustWindowRectEx({ 0, 0, 0, 0 }, spec.style, spec.exStyle);
+        os::WindowParams params;
+        CreateParams(params);
+        return Os().windows.AdjustWindowRectEx({ 0, 0, 0, 0 }, params.style, params.exStyle);
     }
 
     int Form::ClientWidth()

@@ -127,7 +127,7 @@ namespace forms
 
       protected:
         // Class name, styles and bounds of the window about to be made.
-        virtual void CreateParams(os::WindowSpec& spec);
+        virtual void CreateParams(os::WindowParams& params);
         virtual void Resize();
         virtual void Paint(os::ICanvas& canvas);
         // Keeps the stored bounds in step with the window.

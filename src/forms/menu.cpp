@@ -58,16 +58,16 @@ namespace forms
         {
             if (!item->Visible())
                 continue;
-            os::MenuItemSpec spec;
-            spec.id = item->Command();
-            spec.text = item->Caption();
-            spec.separator = item->IsSeparator();
-            spec.checked = item->Checked();
-            spec.enabled = item->Enabled();
-            spec.radio = item->RadioItem();
+            os::MenuItemParams params;
+            params.id = item->Command();
+            params.text = item->Caption();
+            params.separator = item->IsSeparator();
+            params.checked = item->Checked();
+            params.enabled = item->Enabled();
+            params.radio = item->RadioItem();
             if (!item->Items().empty())
-                spec.submenu = Build(*item);
-            windows.AppendMenuItem(menu, spec);
+                params.submenu = Build(*item);
+            windows.AppendMenuItem(menu, params);
         }
         return menu;
     }

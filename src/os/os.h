@@ -75,7 +75,7 @@ namespace os
         ~IMessageFilter() = default;
     };
 
-    struct WindowSpec
+    struct WindowParams
     {
         // A class of the program (registered by the backend on first use) or one of
         // the system's control classes, "BUTTON" or "EDIT".
@@ -89,7 +89,7 @@ namespace os
         bool doubleClicks = false; // CS_DBLCLKS
     };
 
-    struct MenuItemSpec
+    struct MenuItemParams
     {
         UINT id = 0;
         std::string text;
@@ -104,7 +104,7 @@ namespace os
     {
       public:
         // Windows. Create() returns 0 when the window cannot be made.
-        virtual Hwnd Create(const WindowSpec& spec, IWindowProcedure* proc) = 0;
+        virtual Hwnd Create(const WindowParams& params, IWindowProcedure* proc) = 0;
         virtual bool Destroy(Hwnd hwnd) = 0;
         virtual bool IsWindow(Hwnd hwnd) = 0;
         virtual LRESULT DefaultProc(Hwnd hwnd, UINT msg, WPARAM wParam, LPARAM lParam) = 0;
@@ -156,7 +156,7 @@ namespace os
         // Menus. TrackPopupMenu runs the menu's modal loop and, with tpm::returncmd,
         // returns the chosen identifier or 0.
         virtual MenuHandle CreatePopupMenu() = 0;
-        virtual bool AppendMenuItem(MenuHandle menu, const MenuItemSpec& item) = 0;
+        virtual bool AppendMenuItem(MenuHandle menu, const MenuItemParams& item) = 0;
         virtual bool DestroyMenu(MenuHandle menu) = 0;
         virtual UINT TrackPopupMenu(MenuHandle menu, UINT flags, Point at, Hwnd owner) = 0;
         virtual MenuHandle GetSystemMenu(Hwnd hwnd, bool revert) = 0;

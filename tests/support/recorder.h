@@ -50,12 +50,12 @@ namespace testing_support
         os::IWindowManager& _windows;
     };
 
-    inline os::WindowSpec TopLevel(os::Rect bounds, os::DWORD style = os::ws::popup)
+    inline os::WindowParams TopLevel(os::Rect bounds, os::DWORD style = os::ws::popup)
     {
-        os::WindowSpec spec;
-        spec.className = "TestWindow";
-        spec.style = style;
-        spec.bounds = bounds;
-        return spec;
+        os::WindowParams params;
+        params.className = "TestWindow";
+        params.style = style;
+        params.bounds = bounds;
+        return params;
     }
 } // namespace testing_support

@@ -137,12 +137,12 @@ namespace os::sim
             return _failResult;
         if (!_windows.IsWindow(parent))
             return hr::fail;
-        WindowSpec spec;
-        spec.className = "FakePlayer";
-        spec.style = ws::child | ws::visible | ws::clipsiblings;
-        spec.bounds = bounds;
-        spec.parent = parent;
-        const Hwnd window = _windows.Create(spec, nullptr);
+        WindowParams params;
+        params.className = "FakePlayer";
+        params.style = ws::child | ws::visible | ws::clipsiblings;
+        params.bounds = bounds;
+        params.parent = parent;
+        const Hwnd window = _windows.Create(params, nullptr);
         if (window == Hwnd{})
             return hr::fail;
         auto record = std::make_shared<PlayerRecord>();

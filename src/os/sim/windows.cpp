@@ -163,24 +163,24 @@ namespace os::sim
 
     // ------------------------------------------------------------------ creation and destruction
 
-    Hwnd SimWindows::Create(const WindowSpec& spec, IWindowProcedure* proc)
+    Hwnd SimWindows::Create(const WindowParams& params, IWindowProcedure* proc)
     {
-        const bool child = (spec.style & ws::child) != 0;
-        if (child && !Find(spec.parent))
+        const bool child = (params.style & ws::child) != 0;
+        if (child && !Find(params.parent))
             return Hwnd{};
 
         auto w = std::make_unique<Window>();
         w->hwnd = Hwnd{ _nextHandle };
         _nextHandle += 4;
-        w->className = spec.className;
-        w->text = spec.text;
-        w->style = spec.style & ~ws::visible;
-        w->exStyle = spec.exStyle;
-        w->rect = spec.bounds;
-        w->controlId = spec.controlId;
-        w->doubleClicks = spec.doubleClicks;
+        w->className = params.className;
+        w->text = params.text;
+        w->style = params.style & ~ws::visible;
+        w->exStyle = params.exStyle;
+        w->rect = params.bounds;
+        w->controlId = params.controlId;
+        w->doubleClicks = params.doubleClicks;
         w->proc = proc;
-        const std::string cls = Lower(spec.className);
+        const std::string cls = Lower(params.className);
         if (cls == "button")
             w->builtin = Builtin::button;
         else if (cls == "edit")
@@ -189,12 +189,12 @@ namespace os::sim
         const Hwnd hwnd = w->hwnd;
         if (child)
         {
-            w->parent = spec.parent;
-            Get(spec.parent).children.push_back(hwnd); // new children go to the bottom
+            w->parent = params.parent;
+            Get(params.parent).children.push_back(hwnd); // new children go to the bottom
         }
         else
         {
-            w->owner = Find(spec.parent) ? spec.parent : Hwnd{};
+            w->owner = Find(params.parent) ? params.parent : Hwnd{};
         }
         _windows.emplace(hwnd, std::move(w));
         if (!child)
@@ -221,7 +221,7 @@ namespace os::sim
             else
                 made->needSize = true;
         }
-        if (Find(hwnd) && (spec.style & ws::visible))
+        if (Find(hwnd) && (params.style & ws::visible))
             ShowWindow(hwnd, child ? sw::showna : sw::show);
         return Find(hwnd) ? hwnd : Hwnd{};
     }
@@ -1086,7 +1086,7 @@ namespace os::sim
         return m;
     }
 
-    bool SimWindows::AppendMenuItem(MenuHandle menu, const MenuItemSpec& item)
+    bool SimWindows::AppendMenuItem(MenuHandle menu, const MenuItemParams& item)
     {
         auto it = _menuItems.find(menu);
         if (it == _menuItems.end())
@@ -1100,7 +1100,7 @@ namespace os::sim
         auto it = _menuItems.find(menu);
         if (it == _menuItems.end())
             return false;
-        std::vector<MenuItemSpec> items = std::move(it->second);
+        std::vector<MenuItemParams> items = std::move(it->second);
         _menuItems.erase(it);
         for (const auto& item : items)
             if (item.submenu != MenuHandle{})
@@ -1189,7 +1189,7 @@ namespace os::sim
             items.erase(items.begin() + item);
             return true;
         }
-        return std::erase_if(items, [&](const MenuItemSpec& s) { return s.id == item; }) > 0;
+        return std::erase_if(items, [&](const MenuItemParams& s) { return s.id == item; }) > 0;
     }
 
     std::vector<UINT> SimWindows::SystemMenuCommands(Hwnd hwnd) const

@@ -164,7 +164,7 @@ namespace os::sim
 
         // ---- IWindowManager
 
-        Hwnd Create(const WindowSpec& spec, IWindowProcedure* proc) override;
+        Hwnd Create(const WindowParams& params, IWindowProcedure* proc) override;
         bool Destroy(Hwnd hwnd) override;
         bool IsWindow(Hwnd hwnd) override;
         LRESULT DefaultProc(Hwnd hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -208,7 +208,7 @@ namespace os::sim
         bool KillTimer(Hwnd hwnd, std::uintptr_t id) override;
 
         MenuHandle CreatePopupMenu() override;
-        bool AppendMenuItem(MenuHandle menu, const MenuItemSpec& item) override;
+        bool AppendMenuItem(MenuHandle menu, const MenuItemParams& item) override;
         bool DestroyMenu(MenuHandle menu) override;
         UINT TrackPopupMenu(MenuHandle menu, UINT flags, Point at, Hwnd owner) override;
         MenuHandle GetSystemMenu(Hwnd hwnd, bool revert) override;
@@ -308,7 +308,7 @@ namespace os::sim
         std::uint64_t _lastClickTime = 0;
         CursorHandle _cursor{};
         std::map<std::string, UINT> _registered;
-        std::map<MenuHandle, std::vector<MenuItemSpec>> _menuItems;
+        std::map<MenuHandle, std::vector<MenuItemParams>> _menuItems;
         std::intptr_t _nextMenu = 0x20010;
         std::vector<MessageBoxCall> _boxes;
         std::vector<PopupMenuCall> _menus;

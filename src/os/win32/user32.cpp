@@ -98,7 +98,7 @@ namespace os::win32
         return name;
     }
 
-    Hwnd Win32Windows::Create(const WindowSpec& request, IWindowProcedure* proc)
+    Hwnd Win32Windows::Create(const WindowParams& request, IWindowProcedure* proc)
     {
         const bool system = IsSystemControlClass(request.className);
         const std::wstring className = system ? Widen(request.className) : ClassFor(request.className, request.doubleClicks);
@@ -376,7 +376,7 @@ namespace os::win32
         return FromHmenu(::CreatePopupMenu());
     }
 
-    bool Win32Windows::AppendMenuItem(MenuHandle menu, const MenuItemSpec& item)
+    bool Win32Windows::AppendMenuItem(MenuHandle menu, const MenuItemParams& item)
     {
         const int count = GetMenuItemCount(ToHmenu(menu));
         if (count < 0)

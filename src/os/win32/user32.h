@@ -21,7 +21,7 @@ namespace os::win32
         Win32Windows& operator=(const Win32Windows&) = delete;
         ~Win32Windows();
 
-        Hwnd Create(const WindowSpec& request, IWindowProcedure* proc) override;
+        Hwnd Create(const WindowParams& request, IWindowProcedure* proc) override;
         bool Destroy(Hwnd hwnd) override;
         bool IsWindow(Hwnd hwnd) override;
         LRESULT DefaultProc(Hwnd hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -65,7 +65,7 @@ namespace os::win32
         bool KillTimer(Hwnd hwnd, std::uintptr_t id) override;
 
         MenuHandle CreatePopupMenu() override;
-        bool AppendMenuItem(MenuHandle menu, const MenuItemSpec& item) override;
+        bool AppendMenuItem(MenuHandle menu, const MenuItemParams& item) override;
         bool DestroyMenu(MenuHandle menu) override;
         UINT TrackPopupMenu(MenuHandle menu, UINT flags, Point at, Hwnd owner) override;
         MenuHandle GetSystemMenu(Hwnd hwnd, bool revert) override;

@@ -42,9 +42,9 @@ TEST_F(SimWindowsTest, OverlappedWindowsLearnTheirSizeAtTheFirstShowingAndChildr
     EXPECT_EQ(framed.Only({ wm::size, wm::move }).size(), 2u) << "only the first showing";
 
     Recorder child(wm);
-    os::WindowSpec spec = TopLevel(Rect::FromBounds(10, 20, 50, 30), ws::child | ws::border);
-    spec.parent = h;
-    wm.Create(spec, &child);
+    os::WindowParams params = TopLevel(Rect::FromBounds(10, 20, 50, 30), ws::child | ws::border);
+    params.parent = h;
+    wm.Create(params, &child);
     auto move = std::find_if(child.log.begin(), child.log.end(), [](auto& e) { return e.message == wm::move; });
     ASSERT_NE(move, child.log.end());
     EXPECT_EQ(PointFromLParam(move->lParam), (Point{ 11, 21 })) << "a child's WM_MOVE gives its client origin";
@@ -210,12 +210,12 @@ TEST_F(SimWindowsTest, DestroyGoesToOwnedWindowsAndChildrenAndStopsTheirTimers)
 {
     Recorder owner(wm), owned(wm), child(wm);
     const Hwnd ho = wm.Create(TopLevel({ 0, 0, 100, 100 }), &owner);
-    os::WindowSpec ownedSpec = TopLevel({ 0, 0, 10, 10 });
-    ownedSpec.parent = ho;
-    const Hwnd hw = wm.Create(ownedSpec, &owned);
-    os::WindowSpec childSpec = TopLevel({ 1, 1, 5, 5 }, ws::child | ws::visible);
-    childSpec.parent = ho;
-    const Hwnd hc = wm.Create(childSpec, &child);
+    os::WindowParams ownedParams = TopLevel({ 0, 0, 10, 10 });
+    ownedParams.parent = ho;
+    const Hwnd hw = wm.Create(ownedParams, &owned);
+    os::WindowParams childParams = TopLevel({ 1, 1, 5, 5 }, ws::child | ws::visible);
+    childParams.parent = ho;
+    const Hwnd hc = wm.Create(childParams, &child);
     wm.SetTimer(hc, 1, 100);
     std::vector<std::string> order;
     auto track = [&](const char* who)
@@ -242,9 +242,9 @@ TEST_F(SimWindowsTest, ClicksGoToTheClientAreaInClientCoordinatesAndSkipDisabled
 {
     Recorder parent(wm), child(wm);
     const Hwnd hp = wm.Create(TopLevel({ 100, 100, 400, 125 }), &parent);
-    os::WindowSpec childSpec = TopLevel({ 10, 0, 50, 25 }, ws::child | ws::visible | ws::disabled);
-    childSpec.parent = hp;
-    const Hwnd hc = wm.Create(childSpec, &child);
+    os::WindowParams childParams = TopLevel({ 10, 0, 50, 25 }, ws::child | ws::visible | ws::disabled);
+    childParams.parent = hp;
+    const Hwnd hc = wm.Create(childParams, &child);
     wm.ShowWindow(hp, sw::show);
     parent.log.clear();
     desktop.windows.Click({ 120, 110 });
@@ -262,7 +262,7 @@ TEST_F(SimWindowsTest, SystemControlsNotifyTheirParent)
 {
     Recorder parent(wm);
     const Hwnd hp = wm.Create(TopLevel({ 0, 0, 200, 200 }), &parent);
-    os::WindowSpec box;
+    os::WindowParams box;
     box.className = "BUTTON";
     box.style = ws::child | ws::visible | bs::autocheckbox;
     box.bounds = Rect::FromBounds(10, 10, 100, 20);

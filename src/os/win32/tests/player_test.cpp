@@ -140,7 +140,7 @@ namespace os::win32::test
         const HResult init = os.players.InitializeCom();
         ASSERT_TRUE(init == S_OK || init == S_FALSE) << std::hex << init;
         Recorder rec{ os.windows };
-        WindowSpec request;
+        WindowParams request;
         request.className = "NorvalePlayerParent";
         request.style = WS_POPUP | WS_VISIBLE;
         request.bounds = Rect::FromBounds(0, 0, 200, 100);
@@ -164,7 +164,7 @@ namespace os::win32::test
         const HResult init = os.players.InitializeCom();
         ASSERT_TRUE(init == S_OK || init == S_FALSE) << std::hex << init;
         Recorder rec{ os.windows };
-        WindowSpec request;
+        WindowParams request;
         request.className = "NorvalePlayerParent";
         request.style = WS_POPUP;
         request.bounds = Rect::FromBounds(100, 100, 300, 100);

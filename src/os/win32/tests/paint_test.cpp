@@ -182,7 +182,7 @@ namespace os::win32::test
                      });
             return 0;
         };
-        WindowSpec request;
+        WindowParams request;
         request.className = "NorvalePaintTest";
         request.style = WS_POPUP | WS_VISIBLE;
         request.exStyle = WS_EX_TOPMOST;
@@ -222,7 +222,7 @@ namespace os::win32::test
             wm.Paint(h, [&](ICanvas&) { ++painted; });
             return 0;
         };
-        WindowSpec request;
+        WindowParams request;
         request.className = "NorvalePaintTest";
         request.style = WS_POPUP | WS_VISIBLE;
         request.bounds = Rect::FromBounds(0, 0, 0, 0);

@@ -36,7 +36,7 @@ namespace os::win32::test
             {
                 // Nothing left over from another test in this thread's queue.
                 wm.PumpMessages();
-                WindowSpec request;
+                WindowParams request;
                 request.className = "NorvaleLoopTest";
                 request.style = WS_POPUP;
                 request.bounds = Rect::FromBounds(0, 0, 50, 50);

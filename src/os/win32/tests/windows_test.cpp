@@ -27,7 +27,7 @@ namespace os::win32::test
             Hwnd Make(const std::string& className, DWORD style, const Rect& bounds, IWindowProcedure* proc, Hwnd parent = {},
                       DWORD exStyle = 0, int id = 0, bool doubleClicks = false)
             {
-                WindowSpec request;
+                WindowParams request;
                 request.className = className;
                 request.text = className;
                 request.style = style;

@@ -117,7 +117,7 @@ namespace os::win32::test
             LRESULT WindowProc(Hwnd h, UINT m, WPARAM wp, LPARAM lp) override { return windows.DefaultProc(h, m, wp, lp); }
             IWindowManager& windows;
         } proc{ wm };
-        WindowSpec request;
+        WindowParams request;
         request.className = "NorvaleShellTest";
         request.style = WS_POPUP;
         request.exStyle = WS_EX_TOOLWINDOW;

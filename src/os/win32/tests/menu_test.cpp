@@ -96,7 +96,7 @@ namespace os::win32::test
         auto backend = CreateBackend();
         IWindowManager& wm = backend->Os().windows;
         Recorder rec{ wm };
-        WindowSpec request;
+        WindowParams request;
         request.className = "NorvaleMenuTest";
         request.style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
         request.bounds = Rect::FromBounds(0, 0, 100, 100);
