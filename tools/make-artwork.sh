@@ -19,3 +19,30 @@ for size in 16 32 48 256; do
 done
 convert "$tmp/icon16.png" "$tmp/icon32.png" "$tmp/icon48.png" "$tmp/icon256.png" "$out/ticker.ico"
 echo "wrote $out/ticker.ico"
+
+# The strip's pictures, 25 pixels high on the strip's grey. Text stays in the left
+# 330 pixels: the status line is drawn right-aligned over the rest.
+grey='#424242'
+orange='#ff8c1a'
+# The loading picture: the wordmark, an orange rule and "news ticker" with three
+# dots that say "on its way".
+convert -size 445x25 xc:"$grey" \
+  -font $font -pointsize 13 -fill white -annotate +8+17 'NORVALE' \
+  -fill "$orange" -draw 'rectangle 8,20 74,21' \
+  -font DejaVu-Sans -pointsize 11 -fill '#c8c8c8' -annotate +84+16 'news ticker' \
+  -fill "$orange" -draw 'circle 160,12 161,12' -draw 'circle 167,12 168,12' -draw 'circle 174,12 175,12' \
+  BMP3:"$out/loading.bmp"
+# The failure picture: a warning sign in place of the dots, "news ticker" greyed.
+convert -size 445x25 xc:"$grey" \
+  -font $font -pointsize 13 -fill white -annotate +8+17 'NORVALE' \
+  -fill "$orange" -draw 'rectangle 8,20 74,21' \
+  -font DejaVu-Sans -pointsize 11 -fill '#8c8c8c' -annotate +84+16 'news ticker' \
+  -fill '#e0402a' -draw 'polygon 166,4 176,21 156,21' \
+  -font $font -pointsize 11 -fill white -annotate +163+19 '!' \
+  BMP3:"$out/oops.bmp"
+# The grab handle: a column of raised dots.
+convert -size 10x25 xc:"$grey" \
+  -fill '#9a9a9a' -draw 'point 4,5 point 4,9 point 4,13 point 4,17 point 4,21' \
+  -fill '#2a2a2a' -draw 'point 5,6 point 5,10 point 5,14 point 5,18 point 5,22' \
+  BMP3:"$out/grab.bmp"
+echo "wrote $out/loading.bmp $out/oops.bmp $out/grab.bmp"

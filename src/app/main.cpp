@@ -1,27 +1,318 @@
 #include "app/main.h"
 
+#include "app/content.h"
+#include "forms/application.h"
+#include "forms/picture.h"
+
 namespace app
 {
-    TtickForm::TtickForm(forms::Application& app) : Form(app, "tickForm")
+    namespace
     {
-        // The layout: a borderless dark strip designed at 703 by 32 at 100, 100.
+        const char* const NotInstalledText = "The Norvale Desktop Ticker has detected that you do not have\r\n"
+                                             "the Macromedia Flash ActiveX control installed. \r\n\r\n"
+                                             "Would you like to download and install Flash now?";
+        const char* const IncompatibleText = "The Norvale Desktop Ticker has detected that you have an incompatible\r\n"
+                                             "version of the Macromedia Flash ActiveX control installed. The ticker\r\n"
+                                             "requires version 6 or above of the Flash player.\r\n\r\n"
+                                             "Would you like to download and install version 6 now?";
+    } // namespace
+
+    TtickForm::TtickForm(forms::Application& app, player::PlayerFactory& players)
+        : TAppBar(app, "tickForm"), Image2(*this, "Image2"), OopsImage(*this, "OopsImage"), GrabImage(*this, "GrabImage"),
+          ProgressLabel(*this, "ProgressLabel"), Timer1(app, "Timer1"), Timer2(app, "Timer2"),
+          fsCommandTimer(app, "fsCommandTimer"), PopupMenu1(app, "PopupMenu1"),
+          SetNewsPreferences1(app, "SetNewsPreferences1", "Set News &Preferences..."), Reload1(app, "Reload1", "&Reload"),
+          N4(app, "N4", "-"), Docking1(app, "Docking1", "&Docking"), Undocke1(app, "Undocke1", "Undocked"),
+          DockTop1(app, "DockTop1", "Top"), DockBottom1(app, "DockBottom1", "Bottom"), N3(app, "N3", "-"),
+          StayonTop1(app, "StayonTop1", "Always on &top"), LaunchatStartup1(app, "LaunchatStartup1", "&Launch at startup"),
+          N2(app, "N2", "-"), Help1(app, "Help1", "&Help"),
+          AbouttheNorvaleVodazovOvarar1(app, "AbouttheNorvaleVodazovOvarar1", "&About the Norvale Desktop Ticker"),
+          N1(app, "N1", "-"), Exit1(app, "Exit1", "E&xit"), TrayIconData(app.Os(), TrayIconId, TrayCallbackMessage),
+          _players(players)
+    {
+        BuildLayout();
+        BuildMenu();
+        _created = true;
+        FormCreate();
+    }
+
+    TtickForm::~TtickForm()
+    {
+        // The window goes while this class still handles its messages; the player
+        // controls go with it.
+        DestroyHandle();
+        SponsorFlash.reset();
+        Flash.reset();
+    }
+
+    void TtickForm::BuildLayout()
+    {
         SetCaption("Norvale Desktop Ticker");
         SetBorderStyle(forms::BorderStyle::none);
         SetBorderIcons(false, false, false);
         SetColor(os::Rgb(66, 66, 66));
         SetBounds(100, 100, 703, 32);
         SetConstraints({ 656, 0, 0, 0 });
-        FormCreate();
+        OnClose = [this](forms::Form& sender, forms::CloseAction& action)
+        {
+            FormClose(sender, action);
+        };
+
+        auto& process = Os().process;
+        Image2.SetBounds(0, 0, 445, 25);
+        Image2.SetPicture(forms::LoadPictureResource(process, "LOADING"));
+        Image2.SetEnabled(false);
+        OopsImage.SetBounds(0, 0, 445, 25);
+        OopsImage.SetPicture(forms::LoadPictureResource(process, "OOPS"));
+        OopsImage.SetEnabled(false);
+        OopsImage.Hide();
+        GrabImage.SetBounds(ClientWidth() - GrabWidth, 0, GrabWidth, 25);
+        GrabImage.SetPicture(forms::LoadPictureResource(process, "GRAB"));
+        GrabImage.SetEnabled(false);
+        GrabImage.SetCursor(forms::cr::sizeAll);
+        ProgressLabel.SetBounds(GrabImage.Left() - 329 - 5, 5, 329, 25);
+        ProgressLabel.SetAlignment(forms::Alignment::right);
+        ProgressLabel.SetTransparent(true);
+        ProgressLabel.SetFont({ "Arial", -11, false });
+        ProgressLabel.SetFontColor(os::Rgb(255, 255, 255));
+        ProgressLabel.SetCaption("Connecting to Norvale...");
+        ProgressLabel.OnClick = [this](forms::Control& sender)
+        {
+            ProgressLabelClick(sender);
+        };
+
+        Timer1.SetEnabled(false);
+        Timer1.SetInterval(1000);
+        Timer1.SetOnTimer([this](forms::Timer& t) { Timer1Timer(t); });
+        Timer2.SetEnabled(false);
+        Timer2.SetInterval(10);
+        Timer2.SetOnTimer([this](forms::Timer& t) { Timer2Timer(t); });
+        fsCommandTimer.SetEnabled(false);
+        fsCommandTimer.SetInterval(800);
+        fsCommandTimer.SetOnTimer([this](forms::Timer& t) { fsCommandTimerTimer(t); });
     }
 
-    TtickForm::~TtickForm()
+    void TtickForm::BuildMenu()
     {
-        DestroyHandle();
+        auto& items = PopupMenu1.Items();
+        for (forms::MenuItem* item : { &SetNewsPreferences1, &Reload1, &N4, &Docking1, &N3, &StayonTop1, &LaunchatStartup1, &N2,
+                                       &Help1, &AbouttheNorvaleVodazovOvarar1, &N1, &Exit1 })
+            items.Add(*item);
+        for (forms::MenuItem* item : { &Undocke1, &DockTop1, &DockBottom1 })
+        {
+            Docking1.Add(*item);
+            item->SetRadioItem(true);
+            item->SetGroupIndex(1);
+            item->SetAutoCheck(true);
+        }
+        Undocke1.SetChecked(true);
+        StayonTop1.SetChecked(true);
+        LaunchatStartup1.SetChecked(true);
+        Reload1.OnClick = [this](forms::MenuItem& sender)
+        {
+            Reload1Click(sender);
+        };
     }
 
+    // The start-up sequence, in this order.
     void TtickForm::FormCreate()
     {
-        // The strip is held at its fixed height; the designed 32 never shows.
-        SetConstraints({ 656, TickerHeight, 0, TickerHeight });
+        auto& windows = Os().windows;
+        Trace("*************  TICKER STARTING  *****************");
+        FlashMissing = false;
+        App().SetCursor(HandCursor, windows.LoadSystemCursor(os::idc::hand));
+
+        // Until a saved record says otherwise the strip floats over its layout's
+        // rectangle; without one the toolbar would size it from an empty float
+        // rectangle at its first creation.
+        SetFloatLeft(Left());
+        SetFloatTop(Top());
+        SetFloatRight(Left() + Width());
+        SetFloatBottom(Top() + Height());
+        SetKeyName("Software\\Norvale\\Vodazovovarar");
+        SetFlags(appbar::FlagBit(appbar::abfAllowTop) | appbar::FlagBit(appbar::abfAllowBottom) |
+                 appbar::FlagBit(appbar::abfAllowFloat));
+        SetAlwaysOnTop(false);
+        LoadSettings();
+
+        // The window is made here; the toolbar registers it and applies the loaded edge.
+        windows.SetWindowPos(Handle(), AlwaysOnTop() ? os::hwnd_topmost : os::hwnd_bottom, 0, 0, 0, 0,
+                             os::swp::noactivate | os::swp::nomove | os::swp::nosize);
+        // FloatLeft and FloatTop hold the window's position when it was made (the
+        // layout's 100, 100), not the loaded ones.
+        if (Edge() == appbar::abeFloat)
+        {
+            SetTop(FloatTop());
+            SetLeft(FloatLeft());
+        }
+
+        SetHorzDockSize(TickerHeight);
+        SetMinHorzDockSize(TickerHeight);
+        SetSlideEffect(false);
+        forms::SizeConstraints limits = Constraints();
+        limits.minHeight = TickerHeight;
+        SetConstraints(limits);
+        limits.maxHeight = TickerHeight;
+        SetConstraints(limits);
+        SetVertDockSize(TickerHeight);
+        SetHorzSizeInc(5);
+        SetMaxWidth(10000);
+        SetMinHeight(TickerHeight);
+        SetMaxHeight(TickerHeight);
+
+        TrayIconData.Add(Handle(), windows.LoadAppIcon(16), App().Title());
+        StartTime = Os().process.GetLocalTime();
+        StayonTop1.SetChecked(AlwaysOnTop());
+        if (IsLargeFonts())
+            ProgressLabel.SetTop(3);
+        SetTaskEntry(appbar::abtHide);
+        windows.ShowWindow(App().Handle(), os::sw::hide);
+
+        PrepareFlash();
+        if (!FlashMissing)
+        {
+            Show();
+            StartLoad();
+            ForceTickerOnScreen();
+        }
+        // When the player is missing the window stays hidden; the detection timer,
+        // started by the resizes above, brings up the player prompt.
+    }
+
+    os::LRESULT TtickForm::WndProc(os::UINT msg, os::WPARAM wParam, os::LPARAM lParam)
+    {
+        if (msg == TrayIconData.TaskbarCreatedMessage())
+        {
+            TrayIconData.TaskbarCreated();
+            return 0;
+        }
+        return TAppBar::WndProc(msg, wParam, lParam);
+    }
+
+    // ------------------------------------------------------------------ the player test
+
+    int TtickForm::GetFlashVersion()
+    {
+        const long version = Flash ? Flash->FlashVersion() : 0;
+        return static_cast<int>((static_cast<unsigned long>(version) >> 16) & 0xFF);
+    }
+
+    void TtickForm::Timer2Timer(forms::Timer& sender)
+    {
+        sender.SetEnabled(false);
+        if (FlashMissing)
+        {
+            Hide();
+            const char* text = sender.Tag() == 0 ? NotInstalledText : IncompatibleText;
+            const int answer = App().MessageBox(text, "Flash Detection", os::mb::yesno | os::mb::iconquestion);
+            if (answer == os::id::yes)
+                DoGetFlash();
+            else
+            {
+                DoQuit();
+                App().Terminate();
+            }
+            return;
+        }
+        if (!Flash || !SponsorFlash)
+            return;
+        // The two controls side by side, the sponsor slot just left of the grab handle.
+        Flash->Show();
+        Flash->SetWidth(ClientWidth() - GrabWidth - SponsorFlash->Width());
+        SponsorFlash->SetLeft(ClientWidth() - GrabWidth - SponsorWidth);
+        Flash->Hide();
+        Flash->Show();
+        Flash->SetFocus();
+    }
+
+    void TtickForm::DoGetFlash()
+    {
+        if (!Os().internet.GetConnectedState())
+        {
+            App().MessageBox("Sorry, you must be connected to the Internet\r\nto download and run the Flash Installer.\r\n\r\n"
+                             "Please connect and try again.",
+                             "No Internet Connection", os::mb::ok | os::mb::iconerror);
+        }
+        else
+        {
+            App().NormalizeTopMosts();
+            App().MessageBox("The ticker will now close, and you will be \r\ndirected to the Flash download page.\r\n\r\n"
+                             "When the installation is complete, please \r\nstart the Norvale Desktop Ticker again.",
+                             "Information", os::mb::ok | os::mb::iconinformation);
+            App().RestoreTopMosts();
+            Os().shell.Execute(App().Handle(), "open", ContentBaseUrl() + "getflash.htm", "", "", os::sw::shownormal);
+        }
+        DoQuit();
+        App().Terminate();
+    }
+
+    // ------------------------------------------------------------------ the connection watchdog
+
+    void TtickForm::Timer1Timer(forms::Timer&)
+    {
+        Timer1.SetTag(Timer1.Tag() + 1);
+        if (Timer1.Tag() == 7)
+            Reload(); // the rebuild follows 800 ms later; the watchdog runs on
+        if (Timer1.Tag() == 15)
+        {
+            Timer1.SetEnabled(false);
+            Timer1.SetTag(0);
+            OopsImage.Show();
+            Image2.Hide();
+            ProgressLabel.SetCaption("Please check connections and click here to try again");
+            ProgressLabel.SetTag(1);
+            ProgressLabel.SetCursor(HandCursor);
+        }
+    }
+
+    void TtickForm::CheckInternetConnection()
+    {
+        if (Os().internet.GetConnectedState())
+            return;
+        Timer1.SetEnabled(false);
+        Timer1Timer(Timer1);
+        ProgressLabel.SetCaption("Not currently connected. Click here to retry.");
+        ProgressLabel.SetTag(1);
+        ProgressLabel.SetCursor(HandCursor);
+    }
+
+    void TtickForm::ProgressLabelClick(forms::Control&)
+    {
+        if (ProgressLabel.Tag() <= 0)
+            return;
+        Image2.Show();
+        ProgressLabel.SetTag(0);
+        ProgressLabel.SetCursor(forms::cr::defaultCursor);
+        Reload(); // the failure picture stays until the new load hides it
+    }
+
+    // ------------------------------------------------------------------ quitting
+
+    void TtickForm::DoQuit()
+    {
+        SaveSettings();
+        TrayIconData.Remove();
+        App().ProcessMessages();
+    }
+
+    void TtickForm::FormClose(forms::Form&, forms::CloseAction&)
+    {
+        DoQuit();
+    }
+
+    void TtickForm::ShowMovieMessage(const std::string& text)
+    {
+        App().MessageBox(text, "Information", os::mb::ok | os::mb::iconinformation);
+    }
+
+    bool TtickForm::IsLargeFonts()
+    {
+        return Os().system.GetLogPixelsX() == 120;
+    }
+
+    void TtickForm::Trace(const std::string& text)
+    {
+        if (TraceSink)
+            TraceSink(text);
     }
 } // namespace app

@@ -1,7 +1,25 @@
-// The ticker window: the strip that floats or docks on the desktop.
+// TtickForm: the ticker window, a strip 25 pixels high that floats on the desktop
+// or docks to the top or bottom edge as a desktop toolbar. It hosts two player
+// controls (the ticker movie and the sponsor logo), shows the loading and failure
+// pictures with a status line while the ticker movie loads, lives in the
+// notification area, and carries out what the ticker movie asks of it.
+//
+// The class is one window split over several files by concern:
+//   main.cpp            layout, start-up, the player prompt, the watchdog, quitting
+//   main_loading.cpp    the two player controls, loading, progress and reload
+//   main_placement.cpp  the strip's layout on resize and the on-screen rule
 #pragma once
 
-#include "forms/form.h"
+#include "app/tray_icon.h"
+#include "appbar/appbar.h"
+#include "forms/controls.h"
+#include "forms/menu.h"
+#include "forms/timer.h"
+#include "player/flash.h"
+
+#include <functional>
+#include <memory>
+#include <string>
 
 namespace app
 {
@@ -10,13 +28,92 @@ namespace app
     constexpr int GrabWidth = 10;
     constexpr int SponsorWidth = 59;
 
-    class TtickForm : public forms::Form
+    // The pointer shape number under which the hand is registered.
+    constexpr int HandCursor = 32649;
+    // The notification-area icon's identifier and callback message.
+    constexpr os::UINT TrayIconId = 100;
+    constexpr os::UINT TrayCallbackMessage = os::wm::user + 1;
+
+    class TtickForm : public appbar::TAppBar
     {
       public:
-        explicit TtickForm(forms::Application& app);
+        TtickForm(forms::Application& app, player::PlayerFactory& players);
         ~TtickForm() override;
 
+        // ---- components of the layout
+        forms::Image Image2;
+        forms::Image OopsImage;
+        forms::Image GrabImage;
+        forms::Label ProgressLabel;
+        forms::Timer Timer1;
+        forms::Timer Timer2;
+        forms::Timer fsCommandTimer;
+        forms::PopupMenu PopupMenu1;
+        forms::MenuItem SetNewsPreferences1;
+        forms::MenuItem Reload1;
+        forms::MenuItem N4;
+        forms::MenuItem Docking1;
+        forms::MenuItem Undocke1;
+        forms::MenuItem DockTop1;
+        forms::MenuItem DockBottom1;
+        forms::MenuItem N3;
+        forms::MenuItem StayonTop1;
+        forms::MenuItem LaunchatStartup1;
+        forms::MenuItem N2;
+        forms::MenuItem Help1;
+        forms::MenuItem AbouttheNorvaleVodazovOvarar1;
+        forms::MenuItem N1;
+        forms::MenuItem Exit1;
+
+        // ---- the player controls, made by PrepareFlash and gone after KillFlash
+        std::unique_ptr<player::TShockwaveFlash> Flash;
+        std::unique_ptr<player::TShockwaveFlash> SponsorFlash;
+        bool FlashMissing = false;
+        std::string SponsorURL;
+        os::SystemTime StartTime{};
+        TrayIcon TrayIconData;
+
+        // ---- start-up, the player test and quitting
+        void Timer1Timer(forms::Timer& sender);
+        void Timer2Timer(forms::Timer& sender);
+        void DoGetFlash();
+        void CheckInternetConnection();
+        void ProgressLabelClick(forms::Control& sender);
+        void DoQuit();
+        void ShowMovieMessage(const std::string& text);
+        bool IsLargeFonts();
+        int GetFlashVersion();
+        // The debug trace; it writes nowhere unless a sink is set.
+        void Trace(const std::string& text);
+        std::function<void(const std::string&)> TraceSink;
+
+        // ---- loading and reload
+        void PrepareFlash();
+        void StartLoad();
+        void KillFlash();
+        void Reload();
+        void Reload1Click(forms::MenuItem& sender);
+        void fsCommandTimerTimer(forms::Timer& sender);
+        void FlashProgress(player::TShockwaveFlash& sender, long percentDone);
+        void FlashReadyStateChange(player::TShockwaveFlash& sender, long newState);
+        void CheckDate();
+
+        // ---- placement
+        void ForceTickerOnScreen();
+
+        os::LRESULT WndProc(os::UINT msg, os::WPARAM wParam, os::LPARAM lParam) override;
+
+      protected:
+        void Resize() override; // FormResize
+
       private:
+        void BuildLayout();
+        void BuildMenu();
         void FormCreate();
+        void FormClose(forms::Form& sender, forms::CloseAction& action);
+        void FormResize();
+
+        player::PlayerFactory& _players;
+        bool _created = false; // the layout is complete: resize handling may run
     };
 } // namespace app

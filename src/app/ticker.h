@@ -5,6 +5,7 @@
 
 namespace app
 {
-    // Runs the desktop ticker until it quits; returns the process exit code.
+    // Runs the desktop ticker until it quits; returns the process exit code. A second
+    // instance for the same user ends at once, showing nothing.
     int RunTicker(os::Os& os);
 } // namespace app

@@ -282,9 +282,9 @@ namespace os
     class IPlayerEvents
     {
       public:
-        virtual void OnFSCommand(const std::wstring& command, const std::wstring& args) = 0;
-        virtual void OnProgress(long percentDone) = 0;
-        virtual void OnReadyStateChange(long newState) = 0;
+        virtual void FSCommand(const std::wstring& command, const std::wstring& args) = 0;
+        virtual void Progress(long percentDone) = 0;
+        virtual void ReadyStateChange(long newState) = 0;
 
       protected:
         ~IPlayerEvents() = default;

@@ -100,19 +100,19 @@ namespace os::sim
     void SimPlayers::RaiseFSCommand(PlayerRecord& player, const std::wstring& command, const std::wstring& args)
     {
         if (player.alive && player.events)
-            player.events->OnFSCommand(command, args);
+            player.events->FSCommand(command, args);
     }
 
     void SimPlayers::RaiseProgress(PlayerRecord& player, long percent)
     {
         if (player.alive && player.events)
-            player.events->OnProgress(percent);
+            player.events->Progress(percent);
     }
 
     void SimPlayers::RaiseReadyState(PlayerRecord& player, long state)
     {
         if (player.alive && player.events)
-            player.events->OnReadyStateChange(state);
+            player.events->ReadyStateChange(state);
     }
 
     HResult SimPlayers::InitializeCom()

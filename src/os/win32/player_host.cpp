@@ -89,8 +89,8 @@ namespace os::win32
     {
         PlayerEventIds ids;
         ids.fsCommand = IdOf(events, L"FSCommand");
-        ids.progress = IdOf(events, L"OnProgress");
-        ids.readyStateChange = IdOf(events, L"OnReadyStateChange");
+        ids.progress = IdOf(events, L"Progress");
+        ids.readyStateChange = IdOf(events, L"ReadyStateChange");
         return ids;
     }
 
@@ -176,7 +176,7 @@ namespace os::win32
                     *argError = 0;
                 return DISP_E_TYPEMISMATCH;
             }
-            _events->OnFSCommand(command, args);
+            _events->FSCommand(command, args);
             return S_OK;
         }
         if (id == _ids.progress || id == _ids.readyStateChange)
@@ -191,9 +191,9 @@ namespace os::win32
                 return DISP_E_TYPEMISMATCH;
             }
             if (id == _ids.progress)
-                _events->OnProgress(value);
+                _events->Progress(value);
             else
-                _events->OnReadyStateChange(value);
+                _events->ReadyStateChange(value);
             return S_OK;
         }
         return S_OK; // events the program does not listen to

@@ -169,9 +169,9 @@ TEST_F(SimServicesTest, FakePlayersRecordCallsAndRaiseEvents)
     struct Sink final : IPlayerEvents
     {
         std::vector<std::wstring> got;
-        void OnFSCommand(const std::wstring& c, const std::wstring& a) override { got.push_back(c + L":" + a); }
-        void OnProgress(long p) override { got.push_back(L"progress " + std::to_wstring(p)); }
-        void OnReadyStateChange(long s) override { got.push_back(L"state " + std::to_wstring(s)); }
+        void FSCommand(const std::wstring& c, const std::wstring& a) override { got.push_back(c + L":" + a); }
+        void Progress(long p) override { got.push_back(L"progress " + std::to_wstring(p)); }
+        void ReadyStateChange(long s) override { got.push_back(L"state " + std::to_wstring(s)); }
     } sink;
     std::unique_ptr<IPlayer> player;
     ASSERT_EQ(desktop.players.CreatePlayer(parent, { 0, 0, 90, 25 }, sink, player), hr::ok);

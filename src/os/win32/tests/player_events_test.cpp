@@ -57,8 +57,8 @@ namespace os::win32::test
             HREFTYPE base = 0;
             events->AddRefTypeInfo(dispatchInfo.Get(), &base);
             events->AddImplType(0, base);
-            const std::vector<EventDesc> descs = { { L"OnReadyStateChange", kReadyId, { VT_I4 } },
-                                                   { L"OnProgress", kProgressId, { VT_I4 } },
+            const std::vector<EventDesc> descs = { { L"ReadyStateChange", kReadyId, { VT_I4 } },
+                                                   { L"Progress", kProgressId, { VT_I4 } },
                                                    { L"FSCommand", kCommandId, { VT_BSTR, VT_BSTR } },
                                                    { L"OnSomethingElse", kOtherId, {} } };
             for (UINT i = 0; i < descs.size(); ++i)
@@ -114,12 +114,12 @@ namespace os::win32::test
         class Events final : public IPlayerEvents
         {
           public:
-            void OnFSCommand(const std::wstring& command, const std::wstring& args) override
+            void FSCommand(const std::wstring& command, const std::wstring& args) override
             {
                 calls.push_back(command + L"(" + args + L")");
             }
-            void OnProgress(long percent) override { calls.push_back(L"progress " + std::to_wstring(percent)); }
-            void OnReadyStateChange(long state) override { calls.push_back(L"ready " + std::to_wstring(state)); }
+            void Progress(long percent) override { calls.push_back(L"progress " + std::to_wstring(percent)); }
+            void ReadyStateChange(long state) override { calls.push_back(L"ready " + std::to_wstring(state)); }
             std::vector<std::wstring> calls;
         };
 

@@ -21,12 +21,12 @@ namespace os::win32::test
         class Events final : public IPlayerEvents
         {
           public:
-            void OnFSCommand(const std::wstring& command, const std::wstring& args) override
+            void FSCommand(const std::wstring& command, const std::wstring& args) override
             {
                 calls.push_back(command + L"(" + args + L")");
             }
-            void OnProgress(long percent) override { calls.push_back(L"progress " + std::to_wstring(percent)); }
-            void OnReadyStateChange(long state) override { calls.push_back(L"ready " + std::to_wstring(state)); }
+            void Progress(long percent) override { calls.push_back(L"progress " + std::to_wstring(percent)); }
+            void ReadyStateChange(long state) override { calls.push_back(L"ready " + std::to_wstring(state)); }
             std::vector<std::wstring> calls;
         };
 

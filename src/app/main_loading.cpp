@@ -1,0 +1,124 @@
+// The two player controls of the strip, the load of the ticker movie, its progress
+// and the one deferred path through which every reload goes.
+#include "app/content.h"
+#include "app/datetime.h"
+#include "app/main.h"
+#include "forms/application.h"
+#include "forms/exceptions.h"
+
+namespace app
+{
+    void TtickForm::PrepareFlash()
+    {
+        try
+        {
+            Flash = std::make_unique<player::TShockwaveFlash>(*this, "Flash", _players,
+                                                              os::Rect::FromBounds(0, 0, Width() - GrabWidth, TickerHeight));
+            SponsorFlash = std::make_unique<player::TShockwaveFlash>(*this, "SponsorFlash", _players,
+                                                                     os::Rect::FromBounds(0, 30, 0, TickerHeight));
+        }
+        catch (const forms::EOleSysError&)
+        {
+            SponsorFlash.reset();
+            Flash.reset();
+            FlashMissing = true;
+            return;
+        }
+        Flash->SetBounds(0, 0, Width() - GrabWidth, TickerHeight);
+        Flash->DoObjectVerb(os::oleiverb::show);
+        Flash->SetMenu(false);
+        SponsorFlash->SetBounds(0, 30, 0, TickerHeight);
+        SponsorFlash->DoObjectVerb(os::oleiverb::show);
+        SponsorFlash->SetMenu(false);
+        Flash->OnProgress = [this](player::TShockwaveFlash& sender, long percent)
+        {
+            FlashProgress(sender, percent);
+        };
+        Flash->OnReadyStateChange = [this](player::TShockwaveFlash& sender, long state)
+        {
+            FlashReadyStateChange(sender, state);
+        };
+    }
+
+    void TtickForm::StartLoad()
+    {
+        SponsorURL.clear();
+        Image2.Show();
+        OopsImage.Hide();
+        FlashMissing = false;
+        ProgressLabel.Show();
+        Timer1.SetEnabled(true); // a running watchdog goes on undisturbed
+        const std::wstring base = Os().process.AnsiToWide(ContentBaseUrl());
+        Flash->SetMovie(base + L"faketickerstart.swf");
+        Flash->SetMovie(base + L"ticker4.swf");
+        ProgressLabel.SetCaption("Connecting to Norvale...");
+        // The movie loads out of sight until it reports that it is complete.
+        Flash->SetBounds(0, 1000, ClientWidth() - GrabWidth, TickerHeight);
+        Repaint();
+        CheckInternetConnection();
+        Flash->Play();
+    }
+
+    void TtickForm::KillFlash()
+    {
+        for (auto* control : { &Flash, &SponsorFlash })
+        {
+            if (*control)
+            {
+                (*control)->Stop();
+                control->reset();
+            }
+        }
+    }
+
+    // Every reload request only starts the reload timer; requests within its 800 ms
+    // join the first, and the controls are never rebuilt inside their own events.
+    void TtickForm::Reload()
+    {
+        fsCommandTimer.SetEnabled(true);
+    }
+
+    void TtickForm::Reload1Click(forms::MenuItem&)
+    {
+        Reload();
+    }
+
+    void TtickForm::fsCommandTimerTimer(forms::Timer&)
+    {
+        fsCommandTimer.SetEnabled(false);
+        KillFlash();
+        PrepareFlash();
+        if (!FlashMissing)
+            StartLoad();
+    }
+
+    void TtickForm::FlashProgress(player::TShockwaveFlash&, long percentDone)
+    {
+        ProgressLabel.SetCaption("Loading " + std::to_string(percentDone) + "%");
+        ProgressLabel.Repaint();
+    }
+
+    void TtickForm::FlashReadyStateChange(player::TShockwaveFlash&, long newState)
+    {
+        if (newState != 3 || FlashMissing)
+            return;
+        if (GetFlashVersion() < 6)
+        {
+            Timer2.SetTag(1);
+            FlashMissing = true;
+            Timer2.SetEnabled(true);
+        }
+    }
+
+    // The ticker movie is reloaded once more than twelve whole hours have passed,
+    // tested whenever it sends its `memory` command.
+    void TtickForm::CheckDate()
+    {
+        const os::SystemTime now = Os().process.GetLocalTime();
+        if (WholeHoursBetween(now, StartTime) <= 12)
+            return;
+        StartTime = now;
+        Trace("12 Hours have passed: Reload");
+        fsCommandTimer.SetEnabled(true);
+    }
+} // namespace app

@@ -1,0 +1,141 @@
+#include "player/flash.h"
+
+#include "forms/application.h"
+#include "forms/exceptions.h"
+#include "forms/form.h"
+
+#include <cstdio>
+
+namespace player
+{
+    namespace
+    {
+        std::string Describe(const char* what, os::HResult hr)
+        {
+            char code[16];
+            std::snprintf(code, sizeof code, "%08X", static_cast<unsigned>(hr));
+            return std::string(what) + " failed (OLE error " + code + ")";
+        }
+    } // namespace
+
+    TShockwaveFlash::TShockwaveFlash(forms::Form& owner, std::string name, PlayerFactory& factory, const os::Rect& bounds)
+        : WinControl(owner, std::move(name))
+    {
+        Control::SetBounds(bounds.left, bounds.top, bounds.Width(), bounds.Height());
+        const os::HResult hr = factory.Create(owner.Handle(), bounds, *this, _player);
+        if (hr < 0 || !_player)
+        {
+            _player.reset();
+            throw forms::EOleSysError(Describe("Creating the player control", hr), hr);
+        }
+        AdoptHandle(_player->Window());
+    }
+
+    TShockwaveFlash::~TShockwaveFlash()
+    {
+        DestroyHandle();
+    }
+
+    void TShockwaveFlash::CreateHandle()
+    {
+        // The control's window exists from construction until DestroyHandle.
+    }
+
+    void TShockwaveFlash::DestroyHandle()
+    {
+        ForgetHandle();
+        _player.reset(); // the control takes its window with it
+    }
+
+    void TShockwaveFlash::Check(os::HResult hr, const char* what) const
+    {
+        if (hr < 0)
+            throw forms::EOleException(Describe(what, hr), hr);
+        if (!_player)
+            throw forms::EOleException(std::string(what) + ": the player control is gone", os::hr::fail);
+    }
+
+    void TShockwaveFlash::DoObjectVerb(int verb)
+    {
+        Check(_player ? _player->DoVerb(verb) : os::hr::fail, "DoVerb");
+    }
+
+    std::wstring TShockwaveFlash::Movie()
+    {
+        std::wstring movie;
+        Check(_player ? _player->GetMovie(movie) : os::hr::fail, "Movie");
+        return movie;
+    }
+
+    void TShockwaveFlash::SetMovie(const std::wstring& movie)
+    {
+        Check(_player ? _player->SetMovie(movie) : os::hr::fail, "Movie");
+    }
+    void TShockwaveFlash::SetMenu(bool menu)
+    {
+        Check(_player ? _player->SetMenu(menu) : os::hr::fail, "Menu");
+    }
+    void TShockwaveFlash::Play()
+    {
+        Check(_player ? _player->Play() : os::hr::fail, "Play");
+    }
+    void TShockwaveFlash::Stop()
+    {
+        Check(_player ? _player->Stop() : os::hr::fail, "Stop");
+    }
+    void TShockwaveFlash::Rewind()
+    {
+        Check(_player ? _player->Rewind() : os::hr::fail, "Rewind");
+    }
+
+    long TShockwaveFlash::FlashVersion()
+    {
+        long version = 0;
+        Check(_player ? _player->FlashVersion(version) : os::hr::fail, "FlashVersion");
+        return version;
+    }
+
+    void TShockwaveFlash::SetVariable(const std::wstring& name, const std::wstring& value)
+    {
+        Check(_player ? _player->SetVariable(name, value) : os::hr::fail, "SetVariable");
+    }
+
+    std::wstring TShockwaveFlash::GetVariable(const std::wstring& name)
+    {
+        std::wstring value;
+        Check(_player ? _player->GetVariable(name, value) : os::hr::fail, "GetVariable");
+        return value;
+    }
+
+    // Events come from inside the player; an error of a handler is shown by the
+    // application and never thrown back into the control.
+    template <typename F> void TShockwaveFlash::Raise(F&& f)
+    {
+        try
+        {
+            f();
+        }
+        catch (const std::exception& e)
+        {
+            OwnerForm().App().HandleException(e);
+        }
+    }
+
+    void TShockwaveFlash::FSCommand(const std::wstring& command, const std::wstring& args)
+    {
+        if (OnFSCommand)
+            Raise([&] { OnFSCommand(*this, command, args); });
+    }
+
+    void TShockwaveFlash::Progress(long percentDone)
+    {
+        if (OnProgress)
+            Raise([&] { OnProgress(*this, percentDone); });
+    }
+
+    void TShockwaveFlash::ReadyStateChange(long newState)
+    {
+        if (OnReadyStateChange)
+            Raise([&] { OnReadyStateChange(*this, newState); });
+    }
+} // namespace player
