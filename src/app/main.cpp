@@ -222,7 +222,8 @@ namespace app
         SponsorFlash->SetLeft(ClientWidth() - GrabWidth - SponsorWidth);
         Flash->Hide();
         Flash->Show();
-        Flash->SetFocus();
+        if (!UpdatePromptVisible())
+            Flash->SetFocus();
     }
 
     void TtickForm::DoGetFlash()

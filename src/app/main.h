@@ -7,7 +7,9 @@
 // The class is one window split over several files by concern:
 //   main.cpp            layout, start-up, the player prompt, the watchdog, quitting
 //   main_loading.cpp    the two player controls, loading, progress and reload
+//   main_protocol.cpp   the ticker movie's commands and the completion of a load
 //   main_placement.cpp  the strip's layout on resize and the on-screen rule
+//   main_pending.cpp    what the commands reach that is not built yet
 #pragma once
 
 #include "app/tray_icon.h"
@@ -97,6 +99,27 @@ namespace app
         void FlashProgress(player::TShockwaveFlash& sender, long percentDone);
         void FlashReadyStateChange(player::TShockwaveFlash& sender, long newState);
         void CheckDate();
+
+        // ---- the ticker movie's commands
+        void FlashFSCommand(player::TShockwaveFlash& sender, const std::wstring& command, const std::wstring& args);
+        void Complete();
+        void SetFlashScreenNumbers();
+        bool FirstRun = false; // armed by the first-run query, consumed by the completion
+        std::string UserId;
+
+        // ---- content services
+        void GetFlashSponsor(const std::string& args);
+        void GetFlashChannel(const std::string& url);
+        void HideSponsorFlash();
+        void OpenURL(const std::string& url, bool withId);
+        void CheckFirstTime();
+        void DoUpdate(const std::string& url);
+        bool UpdatePromptVisible();
+
+        // ---- menu and preferences panel
+        void OpenPopup();
+        void SetNewsPreferences1Click();
+        void AddNewChannel(const std::string& info);
 
         // ---- placement
         void ForceTickerOnScreen();

@@ -30,6 +30,10 @@ namespace app
         SponsorFlash->SetBounds(0, 30, 0, TickerHeight);
         SponsorFlash->DoObjectVerb(os::oleiverb::show);
         SponsorFlash->SetMenu(false);
+        Flash->OnFSCommand = [this](player::TShockwaveFlash& sender, const std::wstring& command, const std::wstring& args)
+        {
+            FlashFSCommand(sender, command, args);
+        };
         Flash->OnProgress = [this](player::TShockwaveFlash& sender, long percent)
         {
             FlashProgress(sender, percent);
