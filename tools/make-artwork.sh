@@ -46,3 +46,16 @@ convert -size 10x25 xc:"$grey" \
   -fill '#2a2a2a' -draw 'point 5,6 point 5,10 point 5,14 point 5,18 point 5,22' \
   BMP3:"$out/grab.bmp"
 echo "wrote $out/loading.bmp $out/oops.bmp $out/grab.bmp"
+
+# The about box: 322 by 112 on the box's dark blue, the product name with its
+# version, the agency that designed the ticker, and the copyright line.
+blue='#000099'
+convert -size 322x112 xc:"$blue" \
+  -fill '#0a0ab0' -draw 'rectangle 0,0 321,5' \
+  -fill "$orange" -draw 'rectangle 11,43 96,45' \
+  -font $font -pointsize 17 -fill white -annotate +11+37 'NORVALE' \
+  -font DejaVu-Sans -pointsize 12 -fill white -annotate +110+37 'Desktop Ticker 3.2' \
+  -font DejaVu-Sans -pointsize 10 -fill '#c8d0ff' -annotate +11+72 'Designed for Norvale by Halloway & Finch Interactive' \
+  -font DejaVu-Sans -pointsize 9 -fill '#9aa4e6' -annotate +11+98 "Copyright (c) 2004-2026 Norvale. All rights reserved." \
+  -quality 92 "$out/about.jpg"
+echo "wrote $out/about.jpg"

@@ -146,6 +146,7 @@ namespace app
             SetLeft(FloatLeft());
         }
 
+        LoadStartupSetting();
         SetHorzDockSize(TickerHeight);
         SetMinHorzDockSize(TickerHeight);
         SetSlideEffect(false);
@@ -291,6 +292,7 @@ namespace app
 
     void TtickForm::DoQuit()
     {
+        DoRunOnStartup(LaunchatStartup1.Checked());
         SaveSettings();
         TrayIconData.Remove();
         App().ProcessMessages();

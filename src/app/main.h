@@ -8,6 +8,8 @@
 //   main.cpp            layout, start-up, the player prompt, the watchdog, quitting
 //   main_loading.cpp    the two player controls, loading, progress and reload
 //   main_protocol.cpp   the ticker movie's commands and the completion of a load
+//   main_settings.cpp   the settings store, the user identifier, launch at log-on
+//   main_links.cpp      links, help, the about box and the exit
 //   main_placement.cpp  the strip's layout on resize and the on-screen rule
 //   main_pending.cpp    what the commands reach that is not built yet
 #pragma once
@@ -35,6 +37,8 @@ namespace app
     // The notification-area icon's identifier and callback message.
     constexpr os::UINT TrayIconId = 100;
     constexpr os::UINT TrayCallbackMessage = os::wm::user + 1;
+
+    class TAboutForm;
 
     class TtickForm : public appbar::TAppBar
     {
@@ -107,12 +111,24 @@ namespace app
         bool FirstRun = false; // armed by the first-run query, consumed by the completion
         std::string UserId;
 
+        // ---- settings store and launch at log-on
+        void LoadStartupSetting();
+        void CheckFirstTime();
+        void DoRunOnStartup(bool enable);
+        void LaunchatStartup1Click(forms::MenuItem& sender);
+        std::string GetPath();
+
+        // ---- links, help, about and exit
+        void OpenURL(const std::string& url, bool withId);
+        void Help1Click(forms::MenuItem& sender);
+        void AbouttheNorvaleVodazovOvarar1Click(forms::MenuItem& sender);
+        void Exit1Click(forms::MenuItem& sender);
+        TAboutForm* AboutForm = nullptr; // made by the program entry
+
         // ---- content services
         void GetFlashSponsor(const std::string& args);
         void GetFlashChannel(const std::string& url);
         void HideSponsorFlash();
-        void OpenURL(const std::string& url, bool withId);
-        void CheckFirstTime();
         void DoUpdate(const std::string& url);
         bool UpdatePromptVisible();
 
@@ -135,6 +151,7 @@ namespace app
         void FormCreate();
         void FormClose(forms::Form& sender, forms::CloseAction& action);
         void FormResize();
+        void ShellOpen(const std::string& target);
 
         player::PlayerFactory& _players;
         bool _created = false; // the layout is complete: resize handling may run

@@ -30,10 +30,11 @@ namespace app
         Trace("update: the update prompt is not built yet");
     }
 
+    // There is no update prompt yet, so it is never in the way of the focus.
     bool TtickForm::UpdatePromptVisible()
     {
         return false;
-    } // there is no update prompt yet
+    }
 
     void TtickForm::OpenPopup()
     {
@@ -43,15 +44,5 @@ namespace app
     void TtickForm::SetNewsPreferences1Click()
     {
         Trace("the preferences panel is not built yet");
-    }
-
-    void TtickForm::OpenURL(const std::string&, bool)
-    {
-        Trace("openURL: links are not built yet");
-    }
-
-    void TtickForm::CheckFirstTime()
-    {
-        Trace("getfirsttime: the settings store is not built yet");
     }
 } // namespace app

@@ -1,5 +1,6 @@
 #include "app/ticker.h"
 
+#include "app/about.h"
 #include "app/main.h"
 #include "forms/application.h"
 
@@ -19,6 +20,8 @@ namespace app
         application.SetShowMainForm(false); // the start-up sequence shows the strip itself
         player::SystemPlayerFactory players(os.players);
         TtickForm tickForm(application, players);
+        TAboutForm aboutForm(application);
+        tickForm.AboutForm = &aboutForm;
         return application.Run();
     }
 } // namespace app

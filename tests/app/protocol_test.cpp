@@ -174,11 +174,11 @@ TEST_F(ProtocolTest, CommandsOfWorkNotBuiltYetChangeNothingAndSaySo)
 {
     tickApp();
     const auto before = Ticker().calls;
-    for (const wchar_t* name : { L"getsponsor", L"getchannel", L"addnewchannnel", L"hidelogo", L"preferences", L"getfirsttime" })
+    for (const wchar_t* name : { L"getsponsor", L"getchannel", L"addnewchannnel", L"hidelogo", L"preferences" })
         Send(name, L"http://x.example/a http://x.example/b");
     Send(L"addnewchanel", L"abc||Sport"); // two n's: not a command at all
     EXPECT_EQ(Ticker().calls, before);
-    ASSERT_EQ(traces.size(), 6u) << "each pending operation says so";
+    ASSERT_EQ(traces.size(), 5u) << "each pending operation says so";
     EXPECT_EQ(traces[0], "getsponsor: the sponsor logo is not built yet");
     EXPECT_TRUE(desktop.windows.PopupMenus().empty());
     EXPECT_TRUE(desktop.shell.Executed().empty());
