@@ -82,19 +82,32 @@ namespace forms
         canvas.FillRect(BoundsRect(), _color);
     }
 
-    // ------------------------------------------------------------------ Button
+    // ------------------------------------------------------------------ ButtonControl
 
-    Button::Button(Form& owner, std::string name) : WinControl(owner, std::move(name))
+    ButtonControl::ButtonControl(Form& owner, std::string name) : WinControl(owner, std::move(name))
     {
         SetTabStop(true);
     }
 
-    void Button::SetCaption(const std::string& caption)
+    void ButtonControl::SetCaption(const std::string& caption)
     {
         _caption = caption;
         if (HandleAllocated())
             Windows().SetText(Handle(), caption);
     }
+
+    os::WindowParams ButtonControl::ButtonParams(os::DWORD style) const
+    {
+        os::WindowParams params;
+        params.className = "BUTTON";
+        params.text = _caption;
+        params.style = style;
+        return params;
+    }
+
+    // ------------------------------------------------------------------ Button
+
+    Button::Button(Form& owner, std::string name) : ButtonControl(owner, std::move(name)) {}
 
     void Button::SetDefault(bool isDefault)
     {
@@ -109,14 +122,8 @@ namespace forms
 
     os::WindowParams Button::Params() const
     {
-        os::WindowParams params;
-        params.className = "BUTTON";
-        params.text = _caption;
-        params.style = _default ? os::bs::defpushbutton : os::bs::pushbutton;
-        return params;
+        return ButtonParams(_default ? os::bs::defpushbutton : os::bs::pushbutton);
     }
-
-    void Button::HandleCreated() {}
 
     void Button::CommandNotify(os::UINT code)
     {
@@ -126,17 +133,7 @@ namespace forms
 
     // ------------------------------------------------------------------ CheckBox
 
-    CheckBox::CheckBox(Form& owner, std::string name) : WinControl(owner, std::move(name))
-    {
-        SetTabStop(true);
-    }
-
-    void CheckBox::SetCaption(const std::string& caption)
-    {
-        _caption = caption;
-        if (HandleAllocated())
-            Windows().SetText(Handle(), caption);
-    }
+    CheckBox::CheckBox(Form& owner, std::string name) : ButtonControl(owner, std::move(name)) {}
 
     bool CheckBox::Checked() const
     {
@@ -161,11 +158,7 @@ namespace forms
 
     os::WindowParams CheckBox::Params() const
     {
-        os::WindowParams params;
-        params.className = "BUTTON";
-        params.text = _caption;
-        params.style = os::bs::autocheckbox;
-        return params;
+        return ButtonParams(os::bs::autocheckbox);
     }
 
     void CheckBox::HandleCreated()
@@ -216,8 +209,6 @@ namespace forms
         params.style = os::es::multiline | os::es::readonly;
         return params;
     }
-
-    void Memo::HandleCreated() {}
 
     void Memo::CommandNotify(os::UINT code)
     {

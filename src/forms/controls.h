@@ -75,37 +75,45 @@ namespace forms
         os::Color _color = os::Rgb(212, 208, 200);
     };
 
-    class Button : public WinControl
+    // A control of the system's BUTTON class, with its caption and accelerator.
+    class ButtonControl : public WinControl
+    {
+      public:
+        ButtonControl(Form& owner, std::string name);
+        const std::string& Caption() const { return _caption; }
+        void SetCaption(const std::string& caption);
+        char Accelerator() const override { return AcceleratorOf(_caption); }
+
+      protected:
+        os::WindowParams ButtonParams(os::DWORD style) const;
+
+      private:
+        std::string _caption;
+    };
+
+    class Button : public ButtonControl
     {
       public:
         Button(Form& owner, std::string name);
-        const std::string& Caption() const { return _caption; }
-        void SetCaption(const std::string& caption);
         // The default button answers Enter, the cancel button Esc.
         void SetDefault(bool isDefault);
         void SetCancel(bool isCancel);
-        char Accelerator() const override { return AcceleratorOf(_caption); }
         void AcceleratorPressed() override { Click(); }
         void CommandNotify(os::UINT code) override;
 
       protected:
         os::WindowParams Params() const override;
-        void HandleCreated() override;
 
       private:
-        std::string _caption;
         bool _default = false;
     };
 
-    class CheckBox : public WinControl
+    class CheckBox : public ButtonControl
     {
       public:
         CheckBox(Form& owner, std::string name);
-        const std::string& Caption() const { return _caption; }
-        void SetCaption(const std::string& caption);
         bool Checked() const;
         void SetChecked(bool checked);
-        char Accelerator() const override { return AcceleratorOf(_caption); }
         void AcceleratorPressed() override;
         void CommandNotify(os::UINT code) override;
 
@@ -114,7 +122,6 @@ namespace forms
         void HandleCreated() override;
 
       private:
-        std::string _caption;
         mutable bool _checked = false;
     };
 
@@ -130,7 +137,6 @@ namespace forms
 
       protected:
         os::WindowParams Params() const override;
-        void HandleCreated() override;
 
       private:
         std::vector<std::string> _lines;

@@ -50,20 +50,29 @@ namespace os::sim
         return edge < 4 ? _autoHide[edge] : Hwnd{};
     }
 
+    namespace
+    {
+        // A bar docked on `edge` over `bar` takes that side of `rc` away.
+        void ClipSide(Rect& rc, UINT edge, const Rect& bar)
+        {
+            switch (edge)
+            {
+            case abe::left: rc.left = std::max(rc.left, bar.right); break;
+            case abe::top: rc.top = std::max(rc.top, bar.bottom); break;
+            case abe::right: rc.right = std::min(rc.right, bar.left); break;
+            case abe::bottom: rc.bottom = std::min(rc.bottom, bar.top); break;
+            default: break;
+            }
+        }
+    } // namespace
+
     // The rectangle clipped by the taskbar and by the bars registered before this
     // one: each takes away the side of the rectangle on its own edge.
     Rect SimShell::Adjust(Hwnd hwnd, UINT, Rect rc) const
     {
         auto clip = [&](UINT edge, const Rect& other)
         {
-            switch (edge)
-            {
-            case abe::left: rc.left = std::max(rc.left, other.right); break;
-            case abe::top: rc.top = std::max(rc.top, other.bottom); break;
-            case abe::right: rc.right = std::min(rc.right, other.left); break;
-            case abe::bottom: rc.bottom = std::min(rc.bottom, other.top); break;
-            default: break;
-            }
+            ClipSide(rc, edge, other);
         };
         if (!(_taskbarState & abs_::autohide))
             clip(_taskbarEdge, TaskbarRect());
@@ -84,14 +93,7 @@ namespace os::sim
         Rect work = _system.Screen();
         auto take = [&](UINT edge, const Rect& r)
         {
-            switch (edge)
-            {
-            case abe::left: work.left = std::max(work.left, r.right); break;
-            case abe::top: work.top = std::max(work.top, r.bottom); break;
-            case abe::right: work.right = std::min(work.right, r.left); break;
-            case abe::bottom: work.bottom = std::min(work.bottom, r.top); break;
-            default: break;
-            }
+            ClipSide(work, edge, r);
         };
         if (!(_taskbarState & abs_::autohide))
             take(_taskbarEdge, TaskbarRect());

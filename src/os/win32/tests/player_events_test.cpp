@@ -3,6 +3,7 @@
 // connection point, as a hosted control offers them.
 #include "os/win32/common.h"
 #include "os/win32/player_host.h"
+#include "recorder.h"
 
 #include <olectl.h>
 
@@ -110,18 +111,6 @@ namespace os::win32::test
                 return hr;
             return coclass.QueryInto(IID_ITypeInfo, coclassInfo);
         }
-
-        class Events final : public IPlayerEvents
-        {
-          public:
-            void FSCommand(const std::wstring& command, const std::wstring& args) override
-            {
-                calls.push_back(command + L"(" + args + L")");
-            }
-            void Progress(long percent) override { calls.push_back(L"progress " + std::to_wstring(percent)); }
-            void ReadyStateChange(long state) override { calls.push_back(L"ready " + std::to_wstring(state)); }
-            std::vector<std::wstring> calls;
-        };
 
 #if defined(__GNUC__)
 #pragma GCC diagnostic push
@@ -258,7 +247,7 @@ namespace os::win32::test
     TEST_P(PlayerEventsTest, SinkIsFoundByTypeInformationConnectedAndLetGo)
     {
         EventingControl control(coclass.Get(), GetParam());
-        Events events;
+        RecordingEvents events;
         {
             HostedPlayer player(host, static_cast<IProvideClassInfo2*>(&control));
             ASSERT_EQ(player.ConnectEvents(events), S_OK);
@@ -288,7 +277,7 @@ namespace os::win32::test
 
     TEST(PlayerEventsNoSourceTest, ControlWithoutClassInformationCannotBeConnected)
     {
-        Events events;
+        RecordingEvents events;
         HWND host =
             CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         HostedPlayer player(host, nullptr);

@@ -18,17 +18,6 @@ namespace os::win32::test
 {
     namespace
     {
-        class Events final : public IPlayerEvents
-        {
-          public:
-            void FSCommand(const std::wstring& command, const std::wstring& args) override
-            {
-                calls.push_back(command + L"(" + args + L")");
-            }
-            void Progress(long percent) override { calls.push_back(L"progress " + std::to_wstring(percent)); }
-            void ReadyStateChange(long state) override { calls.push_back(L"ready " + std::to_wstring(state)); }
-            std::vector<std::wstring> calls;
-        };
 
         std::wstring Text(const VARIANT& v)
         {
@@ -147,7 +136,7 @@ namespace os::win32::test
         const Hwnd parent = os.windows.Create(request, &rec);
         ASSERT_NE(parent, Hwnd{});
 
-        Events events;
+        RecordingEvents events;
         std::unique_ptr<IPlayer> player;
         EXPECT_EQ(os.players.CreatePlayer(parent, { 0, 0, 200, 25 }, events, player), hr::class_not_registered);
         EXPECT_EQ(player, nullptr);
@@ -245,7 +234,7 @@ namespace os::win32::test
 
     TEST(PlayerTest, EventSinkForwardsEventsWithArgumentsInParameterOrder)
     {
-        Events events;
+        RecordingEvents events;
         const IID source = { 0x6F1C2A10, 0x3B5D, 0x4E2A, { 0x9C, 0x11, 0x52, 0x0D, 0x7E, 0x31, 0x44, 0x01 } };
         auto* sink = new PlayerEventSink(events, source, { 10, 11, DISPID_READYSTATECHANGE });
 

@@ -68,4 +68,17 @@ namespace os::win32::test
     };
 
     std::string Names(const std::vector<UINT>& messages);
+
+    // Player events written down as "command(args)", "progress N", "ready N".
+    class RecordingEvents final : public IPlayerEvents
+    {
+      public:
+        void FSCommand(const std::wstring& command, const std::wstring& args) override
+        {
+            calls.push_back(command + L"(" + args + L")");
+        }
+        void Progress(long percent) override { calls.push_back(L"progress " + std::to_wstring(percent)); }
+        void ReadyStateChange(long state) override { calls.push_back(L"ready " + std::to_wstring(state)); }
+        std::vector<std::wstring> calls;
+    };
 } // namespace os::win32::test
