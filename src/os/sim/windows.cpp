@@ -1068,14 +1068,6 @@ namespace os::sim
         return std::erase_if(_timers, [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; }) > 0;
     }
 
-    std::optional<std::uint64_t> SimWindows::TimerDue(Hwnd hwnd, std::uintptr_t id) const
-    {
-        for (const Timer& t : _timers)
-            if (t.hwnd == hwnd && t.id == id)
-                return t.due;
-        return std::nullopt;
-    }
-
     // ------------------------------------------------------------------ menus
 
     MenuHandle SimWindows::CreatePopupMenu()
@@ -1366,12 +1358,6 @@ namespace os::sim
         PumpMessages();
     }
 
-    void SimWindows::DoubleClick(Point p)
-    {
-        Click(p);
-        Click(p);
-    }
-
     void SimWindows::KeyPress(int key)
     {
         Hwnd target = _focus != Hwnd{} ? _focus : _active;
@@ -1540,30 +1526,10 @@ namespace os::sim
         return w && w->checked;
     }
 
-    Font SimWindows::WindowFont(Hwnd hwnd) const
-    {
-        const Window* w = Find(hwnd);
-        return w ? w->font : Font{};
-    }
-
-    IconHandle SimWindows::WindowIcon(Hwnd hwnd) const
-    {
-        const Window* w = Find(hwnd);
-        return w ? w->icon : IconHandle{};
-    }
-
     int SimWindows::CountMessages(Hwnd hwnd, UINT message) const
     {
         return static_cast<int>(std::count_if(_log.begin(), _log.end(),
                                               [&](const LoggedMessage& m) { return m.hwnd == hwnd && m.message == message; }));
     }
 
-    std::string SimWindows::Describe(Hwnd hwnd) const
-    {
-        const Window* w = Find(hwnd);
-        if (!w)
-            return "<no window>";
-        return w->className + " \"" + w->text + "\" " + ToString(ScreenRect(*w)) + (Visible(*w) ? " visible" : " hidden") +
-               ((w->exStyle & ws_ex::topmost) ? " topmost" : "");
-    }
 } // namespace os::sim

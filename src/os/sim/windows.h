@@ -121,7 +121,6 @@ namespace os::sim
         void MouseDown(Point p, int button = vk::lbutton);
         void MouseUp(Point p, int button = vk::lbutton);
         void Click(Point p, int button = vk::lbutton);
-        void DoubleClick(Point p);
         void KeyPress(int vk);
         Hwnd WindowFromPoint(Point p) const;
 
@@ -147,17 +146,13 @@ namespace os::sim
         bool IsInvalid(Hwnd hwnd) const;
         CursorHandle CurrentCursor() const { return _cursor; }
         bool ButtonChecked(Hwnd hwnd) const;
-        Font WindowFont(Hwnd hwnd) const;
-        IconHandle WindowIcon(Hwnd hwnd) const;
         std::vector<UINT> SystemMenuCommands(Hwnd hwnd) const;
-        std::optional<std::uint64_t> TimerDue(Hwnd hwnd, std::uintptr_t id) const;
         std::size_t TimerCount() const { return _timers.size(); }
         std::size_t LiveMenus() const { return _menuItems.size(); }
         const std::vector<LoggedMessage>& MessageLog() const { return _log; }
         void ClearMessageLog() { _log.clear(); }
         // Messages of one kind sent or posted to hwnd since the log was cleared.
         int CountMessages(Hwnd hwnd, UINT message) const;
-        std::string Describe(Hwnd hwnd) const;
 
         // Built-in pointer shapes handed out by LoadSystemCursor: the idc:: value.
         static int CursorId(CursorHandle c) { return static_cast<int>(c); }
