@@ -15,26 +15,29 @@ namespace forms
         using std::runtime_error::runtime_error;
     };
 
-    // A COM call or a control creation that failed with an OLE system error.
-    class EOleSysError : public Exception
+    // A failure that COM reported with an HRESULT.
+    class EOleError : public Exception
     {
       public:
-        EOleSysError(const std::string& what, os::HResult code) : Exception(what), _code(code) {}
+        EOleError(const std::string& what, os::HResult code) : Exception(what), _code(code) {}
         os::HResult ErrorCode() const { return _code; }
 
       private:
         os::HResult _code;
     };
 
-    // A failure reported by an OLE control's operation.
-    class EOleException : public Exception
+    // A COM call or a control creation that failed with an OLE system error.
+    class EOleSysError : public EOleError
     {
       public:
-        EOleException(const std::string& what, os::HResult code) : Exception(what), _code(code) {}
-        os::HResult ErrorCode() const { return _code; }
+        using EOleError::EOleError;
+    };
 
-      private:
-        os::HResult _code;
+    // A failure reported by an OLE control's operation.
+    class EOleException : public EOleError
+    {
+      public:
+        using EOleError::EOleError;
     };
 
     class EOutOfResources : public Exception

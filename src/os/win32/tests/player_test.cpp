@@ -122,43 +122,51 @@ namespace os::win32::test
         }
     } // namespace
 
-    TEST(PlayerTest, NotInstalledPlayerFailsAsNotRegisteredAndLeavesNothing)
+    // COM initialised for the test, and a window of ours to be the controls' parent.
+    class PlayerParentTest : public ::testing::Test
     {
-        auto backend = CreateBackend();
+      protected:
+        void SetUp() override
+        {
+            const HResult init = os.players.InitializeCom();
+            ASSERT_TRUE(init == S_OK || init == S_FALSE) << std::hex << init;
+        }
+        void TearDown() override
+        {
+            if (parent != Hwnd{} && os.windows.IsWindow(parent))
+                os.windows.Destroy(parent);
+            os.players.UninitializeCom();
+        }
+        Hwnd MakeParent(DWORD style, Rect bounds)
+        {
+            WindowParams request;
+            request.className = "NorvalePlayerParent";
+            request.style = style;
+            request.bounds = bounds;
+            parent = os.windows.Create(request, &rec);
+            return parent;
+        }
+
+        std::unique_ptr<Backend> backend = CreateBackend();
         Os& os = backend->Os();
-        const HResult init = os.players.InitializeCom();
-        ASSERT_TRUE(init == S_OK || init == S_FALSE) << std::hex << init;
         Recorder rec{ os.windows };
-        WindowParams request;
-        request.className = "NorvalePlayerParent";
-        request.style = WS_POPUP | WS_VISIBLE;
-        request.bounds = Rect::FromBounds(0, 0, 200, 100);
-        const Hwnd parent = os.windows.Create(request, &rec);
-        ASSERT_NE(parent, Hwnd{});
+        Hwnd parent{};
+    };
+
+    TEST_F(PlayerParentTest, NotInstalledPlayerFailsAsNotRegisteredAndLeavesNothing)
+    {
+        ASSERT_NE(MakeParent(WS_POPUP | WS_VISIBLE, Rect::FromBounds(0, 0, 200, 100)), Hwnd{});
 
         RecordingEvents events;
         std::unique_ptr<IPlayer> player;
         EXPECT_EQ(os.players.CreatePlayer(parent, { 0, 0, 200, 25 }, events, player), hr::class_not_registered);
         EXPECT_EQ(player, nullptr);
         EXPECT_EQ(GetWindow(ToHwnd(parent), GW_CHILD), nullptr);
-
-        os.windows.Destroy(parent);
-        os.players.UninitializeCom();
     }
 
-    TEST(PlayerTest, SystemActiveXHostWindowIsAChildOfItsParent)
+    TEST_F(PlayerParentTest, SystemActiveXHostWindowIsAChildOfItsParent)
     {
-        auto backend = CreateBackend();
-        Os& os = backend->Os();
-        const HResult init = os.players.InitializeCom();
-        ASSERT_TRUE(init == S_OK || init == S_FALSE) << std::hex << init;
-        Recorder rec{ os.windows };
-        WindowParams request;
-        request.className = "NorvalePlayerParent";
-        request.style = WS_POPUP;
-        request.bounds = Rect::FromBounds(100, 100, 300, 100);
-        const Hwnd parent = os.windows.Create(request, &rec);
-        ASSERT_NE(parent, Hwnd{});
+        ASSERT_NE(MakeParent(WS_POPUP, Rect::FromBounds(100, 100, 300, 100)), Hwnd{});
 
         HWND host = CreateHostWindow(ToHwnd(parent), { 10, 20, 210, 45 }, L"");
         ASSERT_NE(host, nullptr);
@@ -170,7 +178,6 @@ namespace os::win32::test
 
         os.windows.Destroy(parent);
         EXPECT_FALSE(IsWindow(host));
-        os.players.UninitializeCom();
     }
 
     TEST(PlayerTest, AutomationCallsUseTheControlsMembersByName)
