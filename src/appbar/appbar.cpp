@@ -163,6 +163,10 @@ namespace appbar
     void TAppBar::ForceTaskbarOnTop()
     {
         auto& shell = Os().shell;
+        // Today's shell keeps its taskbar on top and no longer reports it: setting
+        // the state there would only switch off the auto-hide the user chose.
+        if (shell.TaskbarAlwaysOnTop())
+            return;
         os::AppBarData query{};
         query.cbSize = sizeof(os::AppBarData);
         query.hWnd = Handle();

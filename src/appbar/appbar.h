@@ -38,12 +38,12 @@ namespace appbar
         TAppBarEdge Edge() const { return _proposedEdge != abeUnknown ? _proposedEdge : _settings.edge; }
         // The edge change: runs in full on every write, also of the current edge.
         void SetEdge(TAppBarEdge value);
-        bool AutoHide() const { return _settings.autoHide; }
-        void SetAutoHide(bool v) { _settings.autoHide = v; }
-        bool AlwaysOnTop() const { return _settings.alwaysOnTop; }
-        void SetAlwaysOnTop(bool v) { _settings.alwaysOnTop = v; }
-        bool SlideEffect() const { return _settings.slideEffect; }
-        void SetSlideEffect(bool v) { _settings.slideEffect = v; }
+        bool AutoHide() const { return _settings.autoHide != 0; }
+        void SetAutoHide(bool v) { _settings.autoHide = v ? 1 : 0; }
+        bool AlwaysOnTop() const { return _settings.alwaysOnTop != 0; }
+        void SetAlwaysOnTop(bool v) { _settings.alwaysOnTop = v ? 1 : 0; }
+        bool SlideEffect() const { return _settings.slideEffect != 0; }
+        void SetSlideEffect(bool v) { _settings.slideEffect = v ? 1 : 0; }
         int SlideTime() const { return _settings.slideTime; }
         void SetSlideTime(int v);
         int HorzDockSize() const { return _settings.horzDockSize; }

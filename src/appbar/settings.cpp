@@ -57,9 +57,9 @@ namespace appbar
         w.U32(s.size);
         w.U8(s.edge);
         w.U8(s.flags);
-        w.U8(s.autoHide ? 1 : 0);
-        w.U8(s.alwaysOnTop ? 1 : 0);
-        w.U8(s.slideEffect ? 1 : 0);
+        w.U8(s.autoHide);
+        w.U8(s.alwaysOnTop);
+        w.U8(s.slideEffect);
         w.Bytes(s.reserved1);
         for (std::int32_t v : { s.slideTime, s.horzSizeInc, s.vertSizeInc, s.vertDockSize, s.horzDockSize, s.floatLeft,
                                 s.floatTop, s.floatRight, s.floatBottom, s.minWidth, s.minHeight, s.maxWidth, s.maxHeight,
@@ -79,9 +79,9 @@ namespace appbar
         s.size = r.U32();
         const std::uint8_t edge = r.U8();
         const std::uint8_t flags = r.U8();
-        s.autoHide = r.U8() != 0;
-        s.alwaysOnTop = r.U8() != 0;
-        s.slideEffect = r.U8() != 0;
+        s.autoHide = r.U8();
+        s.alwaysOnTop = r.U8();
+        s.slideEffect = r.U8();
         s.reserved1 = r.Bytes();
         for (std::int32_t* v : { &s.slideTime, &s.horzSizeInc, &s.vertSizeInc, &s.vertDockSize, &s.horzDockSize, &s.floatLeft,
                                  &s.floatTop, &s.floatRight, &s.floatBottom, &s.minWidth, &s.minHeight, &s.maxWidth, &s.maxHeight,

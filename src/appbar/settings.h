@@ -69,9 +69,11 @@ namespace appbar
         std::uint32_t size = 84;
         TAppBarEdge edge = abeFloat;
         TAppBarFlags flags = AllFlags;
-        bool autoHide = false;
-        bool alwaysOnTop = true;
-        bool slideEffect = true;
+        // One-byte Booleans, kept as stored: any byte but 0 is true, and a record
+        // is saved again exactly as it was loaded.
+        std::uint8_t autoHide = 0;
+        std::uint8_t alwaysOnTop = 1;
+        std::uint8_t slideEffect = 1;
         std::array<std::uint8_t, 3> reserved1{};
         std::int32_t slideTime = 400;
         std::int32_t horzSizeInc = 1;
@@ -103,6 +105,6 @@ namespace appbar
     SettingsRecord ToRecord(const TAppBarSettings& s);
     // Refuses data of any other length, and records that cannot describe a toolbar:
     // an edge or taskbar-entry ordinal out of range, or flag bits beyond the five.
-    // A Boolean byte reads as true when it is not 0.
+    // A Boolean byte reads as true when it is not 0 and is carried unchanged.
     std::optional<TAppBarSettings> FromRecord(std::span<const std::uint8_t> data);
 } // namespace appbar

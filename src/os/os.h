@@ -213,6 +213,10 @@ namespace os
       public:
         virtual std::uintptr_t AppBarMessage(DWORD msg, AppBarData& data) = 0;
         virtual bool NotifyIcon(DWORD op, const NotifyIconData& data) = 0;
+        // True where the shell keeps its taskbar above other windows whatever its
+        // state (Windows 7 and later, whose ABM_GETSTATE no longer reports
+        // ABS_ALWAYSONTOP).
+        virtual bool TaskbarAlwaysOnTop() = 0;
         // ShellExecute; returns its result (above 32 on success).
         virtual std::intptr_t Execute(Hwnd owner, const std::string& verb, const std::string& file, const std::string& params,
                                       const std::string& dir, int show) = 0;

@@ -121,14 +121,25 @@ TEST_F(AppBarTest, WritingTheCurrentEdgeRunsTheWholeChangeAgain)
     EXPECT_EQ(desktop.shell.CountAppBarCalls(os::abm::querypos, h), 1);
     EXPECT_EQ(desktop.shell.CountAppBarCalls(os::abm::setpos, h), 1);
     EXPECT_EQ(desktop.shell.CountAppBarCalls(os::abm::activate, h), 1);
-    EXPECT_EQ(desktop.shell.CountAppBarCalls(os::abm::getstate, h), 1);
+    EXPECT_EQ(desktop.shell.CountAppBarCalls(os::abm::getstate, h), 0) << "the taskbar is on top anyway";
     EXPECT_EQ(desktop.shell.CountAppBarCalls(os::abm::getautohidebar, h), 4) << "left, top, right, bottom";
     EXPECT_EQ(bar.changes, (std::vector<std::pair<bool, TAppBarEdge>>{ { false, abeTop } }));
 }
 
-TEST_F(AppBarTest, TheEdgeChangeSwitchesTheTaskbarsOwnAutoHideOff)
+TEST_F(AppBarTest, TheTaskbarIsForcedOnTopOnlyWhereTheShellCanLetItGo)
 {
+    // Today's shell keeps its taskbar on top: the user's auto-hide stays.
     desktop.shell.SetTaskbarState(os::abs_::autohide | os::abs_::alwaysontop);
+    {
+        TestBar bar(app);
+        bar.Handle();
+        bar.SetEdge(abeTop);
+        EXPECT_EQ(desktop.shell.TaskbarState(), os::abs_::autohide | os::abs_::alwaysontop);
+        EXPECT_EQ(desktop.shell.CountAppBarCalls(os::abm::setstate), 0);
+    }
+    // A shell that reports the state: each edge change puts the taskbar on top,
+    // which switches its auto-hide off, and once on top nothing is sent.
+    desktop.shell.SetClassicShell(true);
     TestBar bar(app);
     bar.Handle();
     EXPECT_EQ(desktop.shell.TaskbarState(), os::abs_::alwaysontop);
@@ -270,6 +281,7 @@ TEST_F(AppBarTest, SettingsAreSavedAndLoadedByteForByte)
     saved.SetFloatLeft(-683);
     ASSERT_TRUE(saved.SaveSettings());
     auto bytes = desktop.registry.Get(os::RegRoot::currentUser, key, "")->data;
+    bytes[8] = 7;     // slide effect: true, in a byte of its own
     bytes[10] = 0x5A; // a reserved byte written by someone else
     desktop.registry.PutBinary(os::RegRoot::currentUser, key, "", bytes);
 
@@ -280,6 +292,7 @@ TEST_F(AppBarTest, SettingsAreSavedAndLoadedByteForByte)
     EXPECT_EQ(loaded.HorzSizeInc(), 5);
     EXPECT_EQ(loaded.MaxWidth(), 10000);
     EXPECT_EQ(loaded.FloatLeft(), -683);
+    EXPECT_TRUE(loaded.SlideEffect());
     ASSERT_TRUE(loaded.SaveSettings());
     EXPECT_EQ(desktop.registry.Get(os::RegRoot::currentUser, key, "")->data, bytes);
     EXPECT_EQ(desktop.registry.OpenHandles(), 0u);

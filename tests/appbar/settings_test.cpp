@@ -58,6 +58,8 @@ TEST(SettingsRecord, ARecordComesBackByteForByteWithItsSizeFieldAndReservedBytes
 {
     SettingsRecord r = ToRecord(TAppBarSettings{});
     r[0] = 0x99; // the size field is not checked on load
+    r[7] = 2;    // a Boolean byte other than 0 or 1 is true and stays as it was
+    r[8] = 0xFF;
     r[9] = 0xAB; // reserved bytes are carried through
     r[83] = 0xCD;
     auto loaded = FromRecord(r);

@@ -180,7 +180,7 @@ namespace os::sim
                 result = 1;
             }
             break;
-        case abm::getstate: result = _taskbarState; break;
+        case abm::getstate: result = _classic ? _taskbarState : (_taskbarState & abs_::autohide); break;
         case abm::setstate:
             SetTaskbarState(static_cast<UINT>(data.lParam) & (abs_::autohide | abs_::alwaysontop));
             result = 1;

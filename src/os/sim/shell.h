@@ -42,6 +42,10 @@ namespace os::sim
         // taskbar reserves nothing.
         void SetTaskbar(UINT edge, int thickness);
         void SetTaskbarState(UINT state); // abs_:: bits
+        // A shell from before Windows 7: ABM_GETSTATE reports the on-top state and
+        // the taskbar may leave the top. The default is today's shell, which keeps
+        // the taskbar on top and reports only auto-hide.
+        void SetClassicShell(bool classic) { _classic = classic; }
         UINT TaskbarState() const { return _taskbarState; }
         Rect TaskbarRect() const;
         bool Registered(Hwnd hwnd) const { return _bars.count(hwnd) != 0; }
@@ -70,6 +74,7 @@ namespace os::sim
         // ---- IShell
         std::uintptr_t AppBarMessage(DWORD msg, AppBarData& data) override;
         bool NotifyIcon(DWORD op, const NotifyIconData& data) override;
+        bool TaskbarAlwaysOnTop() override { return !_classic; }
         std::intptr_t Execute(Hwnd owner, const std::string& verb, const std::string& file, const std::string& params,
                               const std::string& dir, int show) override;
 
@@ -93,6 +98,7 @@ namespace os::sim
         UINT _taskbarEdge = abe::bottom;
         int _taskbarThickness = 30;
         UINT _taskbarState = abs_::alwaysontop;
+        bool _classic = false;
         std::map<Hwnd, Bar> _bars;
         std::uint64_t _order = 0;
         Hwnd _autoHide[4]{};

@@ -20,6 +20,20 @@ namespace os::win32
         return static_cast<std::uintptr_t>(SHAppBarMessage(msg, reinterpret_cast<APPBARDATA*>(&data)));
     }
 
+    bool Win32Shell::TaskbarAlwaysOnTop()
+    {
+        // Windows 7 is version 6.1; later versions answer at least that, whatever
+        // the program's manifest says.
+        OSVERSIONINFOEXW version{};
+        version.dwOSVersionInfoSize = sizeof(version);
+        version.dwMajorVersion = 6;
+        version.dwMinorVersion = 1;
+        DWORDLONG condition = 0;
+        condition = VerSetConditionMask(condition, VER_MAJORVERSION, VER_GREATER_EQUAL);
+        condition = VerSetConditionMask(condition, VER_MINORVERSION, VER_GREATER_EQUAL);
+        return VerifyVersionInfoW(&version, VER_MAJORVERSION | VER_MINORVERSION, condition) != FALSE;
+    }
+
     bool Win32Shell::NotifyIcon(DWORD op, const NotifyIconData& data)
     {
         NOTIFYICONDATAW nid{};

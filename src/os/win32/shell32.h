@@ -10,6 +10,7 @@ namespace os::win32
       public:
         std::uintptr_t AppBarMessage(DWORD msg, AppBarData& data) override;
         bool NotifyIcon(DWORD op, const NotifyIconData& data) override;
+        bool TaskbarAlwaysOnTop() override;
         std::intptr_t Execute(Hwnd owner, const std::string& verb, const std::string& file, const std::string& params,
                               const std::string& dir, int show) override;
     };

@@ -36,6 +36,12 @@ namespace
             return result;
         }
         bool NotifyIcon(os::DWORD op, const os::NotifyIconData& data) override { return _real.NotifyIcon(op, data); }
+        bool TaskbarAlwaysOnTop() override
+        {
+            const bool onTop = _real.TaskbarAlwaysOnTop();
+            std::printf("taskbar always on top: %s\n", onTop ? "yes" : "no");
+            return onTop;
+        }
         std::intptr_t Execute(os::Hwnd owner, const std::string& verb, const std::string& file, const std::string& params,
                               const std::string& dir, int show) override
         {
