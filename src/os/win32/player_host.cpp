@@ -362,14 +362,7 @@ namespace os::win32
 
     HResult HostedPlayer::Stop()
     {
-        // Controls name it one way or the other.
-        DISPID id = DISPID_UNKNOWN;
-        HRESULT hr = MemberId(L"StopPlay", id);
-        if (FAILED(hr))
-            hr = MemberId(L"Stop", id);
-        if (FAILED(hr))
-            return hr;
-        return CallMethod(id, nullptr, 0, nullptr);
+        return CallMethod(L"Stop", nullptr, 0, nullptr);
     }
 
     HResult HostedPlayer::Rewind()
@@ -403,6 +396,12 @@ namespace os::win32
         HRESULT hr = CallMethod(L"GetVariable", &arg, 1, &result);
         if (FAILED(hr))
             return hr;
+        // An unset variable may come back as an empty or a null variant.
+        if (result.Get().vt == VT_EMPTY || result.Get().vt == VT_NULL)
+        {
+            value.clear();
+            return S_OK;
+        }
         return VariantToString(result.Get(), value);
     }
 

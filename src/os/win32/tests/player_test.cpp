@@ -90,6 +90,8 @@ namespace os::win32::test
                         result->vt = VT_I4;
                         result->lVal = 0x00090000;
                     }
+                    else if (name == L"GetVariable" && variable != VT_BSTR)
+                        result->vt = variable; // VT_EMPTY or VT_NULL: nothing in it
                     else if (name == L"GetVariable" || name == L"Movie")
                     {
                         result->vt = VT_BSTR;
@@ -101,6 +103,7 @@ namespace os::win32::test
 
             ULONG refs = 1;
             HRESULT answer = S_OK;
+            VARTYPE variable = VT_BSTR; // what GetVariable answers
             std::vector<std::wstring> calls;
 
           private:
@@ -231,12 +234,19 @@ namespace os::win32::test
         EXPECT_FALSE(IsWindow(host)) << "the host window outlived the player";
     }
 
-    TEST(PlayerTest, StopPrefersStopPlay)
+    TEST(PlayerTest, StopCallsTheBindingsStopAndAnEmptyVariableReadsAsEmptyText)
     {
-        ScriptedControl control({ { L"StopPlay", 9 }, { L"Stop", 4 } });
+        ScriptedControl control({ { L"StopPlay", 9 }, { L"Stop", 4 }, { L"GetVariable", 8 } });
         HostedPlayer player(MakeHostWindow(), &control);
         EXPECT_EQ(player.Stop(), S_OK);
-        EXPECT_EQ(control.calls, (std::vector<std::wstring>{ L"StopPlay:" + Flags(DISPATCH_METHOD) + L":" }));
+        EXPECT_EQ(control.calls, (std::vector<std::wstring>{ L"Stop:" + Flags(DISPATCH_METHOD) + L":" }));
+        for (VARTYPE empty : { VT_EMPTY, VT_NULL })
+        {
+            control.variable = empty;
+            std::wstring value = L"stale";
+            EXPECT_EQ(player.GetVariable(L"gUnset", value), S_OK) << empty;
+            EXPECT_EQ(value, L"") << empty;
+        }
     }
 
     TEST(PlayerTest, EventSinkForwardsEventsWithArgumentsInParameterOrder)
