@@ -51,6 +51,7 @@ namespace app
         SetBorderStyle(forms::BorderStyle::none);
         SetBorderIcons(false, false, false);
         SetColor(os::Rgb(66, 66, 66));
+        SetFont({ "MS Sans Serif", -14, false });
         SetBounds(100, 100, 703, 32);
         SetConstraints({ 656, 0, 0, 0 });
         OnClose = [this](forms::Form& sender, forms::CloseAction& action)
@@ -62,6 +63,7 @@ namespace app
         Image2.SetBounds(0, 0, 445, 25);
         Image2.SetPicture(forms::LoadPictureResource(process, "LOADING"));
         Image2.SetEnabled(false);
+        Image2.SetCursor(forms::cr::drag);
         OopsImage.SetBounds(0, 0, 445, 25);
         OopsImage.SetPicture(forms::LoadPictureResource(process, "OOPS"));
         OopsImage.SetEnabled(false);
@@ -111,6 +113,22 @@ namespace app
         Reload1.OnClick = [this](forms::MenuItem& sender)
         {
             Reload1Click(sender);
+        };
+        LaunchatStartup1.OnClick = [this](forms::MenuItem& sender)
+        {
+            LaunchatStartup1Click(sender);
+        };
+        Help1.OnClick = [this](forms::MenuItem& sender)
+        {
+            Help1Click(sender);
+        };
+        AbouttheNorvaleVodazovOvarar1.OnClick = [this](forms::MenuItem& sender)
+        {
+            AbouttheNorvaleVodazovOvarar1Click(sender);
+        };
+        Exit1.OnClick = [this](forms::MenuItem& sender)
+        {
+            Exit1Click(sender);
         };
     }
 
@@ -169,11 +187,14 @@ namespace app
         SetTaskEntry(appbar::abtHide);
         windows.ShowWindow(App().Handle(), os::sw::hide);
 
-        PrepareFlash();
+        // A player that answers a call with an error is reported like any other
+        // handler's error and the sequence goes on: the watchdog, started at the
+        // beginning of the load, then takes over.
+        App().Guard([this] { PrepareFlash(); });
         if (!FlashMissing)
         {
             Show();
-            StartLoad();
+            App().Guard([this] { StartLoad(); });
             ForceTickerOnScreen();
         }
         // When the player is missing the window stays hidden; the detection timer,
@@ -292,6 +313,7 @@ namespace app
 
     void TtickForm::DoQuit()
     {
+        _quitting = true;
         DoRunOnStartup(LaunchatStartup1.Checked());
         SaveSettings();
         TrayIconData.Remove();

@@ -86,6 +86,7 @@ namespace app
         void CheckInternetConnection();
         void ProgressLabelClick(forms::Control& sender);
         void DoQuit();
+        bool Quitting() const { return _quitting; }
         void ShowMovieMessage(const std::string& text);
         bool IsLargeFonts();
         int GetFlashVersion();
@@ -103,6 +104,8 @@ namespace app
         void FlashProgress(player::TShockwaveFlash& sender, long percentDone);
         void FlashReadyStateChange(player::TShockwaveFlash& sender, long newState);
         void CheckDate();
+        // An event of one of the two controls is on the stack.
+        bool PlayerEventRunning() const;
 
         // ---- the ticker movie's commands
         void FlashFSCommand(player::TShockwaveFlash& sender, const std::wstring& command, const std::wstring& args);
@@ -126,6 +129,7 @@ namespace app
         TAboutForm* AboutForm = nullptr; // made by the program entry
 
         // ---- content services
+        std::string FetchUrlText(os::InternetHandle session, const std::string& url);
         void GetFlashSponsor(const std::string& args);
         void GetFlashChannel(const std::string& url);
         void HideSponsorFlash();
@@ -154,6 +158,7 @@ namespace app
         void ShellOpen(const std::string& target);
 
         player::PlayerFactory& _players;
-        bool _created = false; // the layout is complete: resize handling may run
+        bool _created = false;  // the layout is complete: resize handling may run
+        bool _quitting = false; // the quit sequence has begun: no reload may start a load
     };
 } // namespace app

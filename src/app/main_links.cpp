@@ -3,6 +3,7 @@
 #include "app/content.h"
 #include "app/main.h"
 #include "app/settings.h"
+#include "app/url.h"
 #include "forms/application.h"
 #include "forms/registry.h"
 
@@ -13,9 +14,17 @@ namespace app
         Os().shell.Execute(App().Handle(), "open", target, "", "", os::sw::shownormal);
     }
 
+    // The door through which addresses from the movies and the network reach the
+    // user's browser: only plain web addresses pass.
     void TtickForm::OpenURL(const std::string& url, bool withId)
     {
-        ShellOpen(withId ? WithTid(url, UserId) : url);
+        const std::string target = withId ? WithTid(url, UserId) : url;
+        if (!IsWebUrl(url) || !IsWebUrl(target))
+        {
+            Trace("refused to open an address that is not a web address");
+            return;
+        }
+        ShellOpen(target);
     }
 
     void TtickForm::Help1Click(forms::MenuItem&)

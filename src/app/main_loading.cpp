@@ -24,12 +24,8 @@ namespace app
             FlashMissing = true;
             return;
         }
-        Flash->SetBounds(0, 0, Width() - GrabWidth, TickerHeight);
-        Flash->DoObjectVerb(os::oleiverb::show);
-        Flash->SetMenu(false);
-        SponsorFlash->SetBounds(0, 30, 0, TickerHeight);
-        SponsorFlash->DoObjectVerb(os::oleiverb::show);
-        SponsorFlash->SetMenu(false);
+        // Wired before the first call into the controls: should one of the calls
+        // below fail, the controls still report to the strip and its watchdog.
         Flash->OnFSCommand = [this](player::TShockwaveFlash& sender, const std::wstring& command, const std::wstring& args)
         {
             FlashFSCommand(sender, command, args);
@@ -42,6 +38,12 @@ namespace app
         {
             FlashReadyStateChange(sender, state);
         };
+        Flash->SetBounds(0, 0, Width() - GrabWidth, TickerHeight);
+        Flash->DoObjectVerb(os::oleiverb::show);
+        Flash->SetMenu(false);
+        SponsorFlash->SetBounds(0, 30, 0, TickerHeight);
+        SponsorFlash->DoObjectVerb(os::oleiverb::show);
+        SponsorFlash->SetMenu(false);
     }
 
     void TtickForm::StartLoad()
@@ -87,8 +89,23 @@ namespace app
         Reload();
     }
 
+    bool TtickForm::PlayerEventRunning() const
+    {
+        return (Flash && Flash->InEvent()) || (SponsorFlash && SponsorFlash->InEvent());
+    }
+
     void TtickForm::fsCommandTimerTimer(forms::Timer&)
     {
+        if (_quitting)
+        {
+            fsCommandTimer.SetEnabled(false); // quitting: no new load
+            return;
+        }
+        // A handler of a control's event may be waiting in a nested loop (a box
+        // from the movie, an error box): the timer stays armed and the rebuild
+        // follows once no event of either control is on the stack.
+        if (PlayerEventRunning())
+            return;
         fsCommandTimer.SetEnabled(false);
         KillFlash();
         PrepareFlash();

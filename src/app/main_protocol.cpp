@@ -16,18 +16,6 @@ namespace app
         {
             return process.WideToAnsi(args);
         };
-        // Addresses from the movie reach the shell or the player only when they are
-        // plain web addresses; anything else is dropped.
-        auto webAddress = [&]() -> std::optional<std::string>
-        {
-            const std::string url = text();
-            if (!IsWebUrl(args) || !IsWebUrl(url))
-            {
-                Trace("ignored an address that is not a web address");
-                return std::nullopt;
-            }
-            return url;
-        };
 
         if (command == L"trace")
             Trace(text());
@@ -49,29 +37,23 @@ namespace app
         if (command == L"hidelogo")
             HideSponsorFlash();
         if (command == L"openURL")
-        {
-            if (auto url = webAddress())
-                OpenURL(*url, true);
-        }
+            OpenURL(text(), true);
         if (command == L"openSponsorURL")
-        {
-            if (auto url = webAddress())
-                OpenURL(*url, false);
-        }
+            OpenURL(text(), false);
         if (command == L"getversion")
             Flash->SetVariable(args, process.AnsiToWide(FormatVersion(TickerVersion, Os().system.GetDecimalSeparator())));
         if (command == L"getuid")
             Flash->SetVariable(args, process.AnsiToWide(UserId));
         if (command == L"loadmovie")
         {
-            if (webAddress())
+            // The movie names what its own control plays next: only a web address.
+            if (IsWebUrl(args))
                 Flash->SetMovie(args); // in the same control; the load state stays as it is
+            else
+                Trace("refused to load a movie from an address that is not a web address");
         }
         if (command == L"update")
-        {
-            if (auto url = webAddress())
-                DoUpdate(*url);
-        }
+            DoUpdate(text());
         if (command == L"preferences")
             OpenPopup();
         if (command == L"exit")
@@ -94,6 +76,7 @@ namespace app
         if (!prompting)
             SetFocus();
         Timer1.SetEnabled(false);
+        Timer1.SetTag(0); // the next load attempt counts its ticks from 0
         Flash->SetTop(0);
         if (!prompting)
             Flash->SetFocus();

@@ -4,6 +4,9 @@
 #include "app/main.h"
 #include "forms/application.h"
 
+#include <memory>
+#include <stdexcept>
+
 namespace app
 {
     int RunTicker(os::Os& os)
@@ -15,13 +18,35 @@ namespace app
             return 0;
 
         forms::Application application(os);
-        application.Initialize(); // COM, single-threaded, before any window
-        application.SetTitle("Norvale Desktop Ticker");
-        application.SetShowMainForm(false); // the start-up sequence shows the strip itself
         player::SystemPlayerFactory players(os.players);
-        TtickForm tickForm(application, players);
-        TAboutForm aboutForm(application);
-        tickForm.AboutForm = &aboutForm;
-        return application.Run();
+        std::unique_ptr<TtickForm> tickForm;
+        std::unique_ptr<TAboutForm> aboutForm;
+        // Nothing that goes wrong ends the program without the quit sequence: the
+        // settings are saved and the notification-area icon goes.
+        auto fail = [&](const char* what)
+        {
+            application.HandleException(std::runtime_error(what));
+            if (tickForm && !tickForm->Quitting())
+                application.Guard([&] { tickForm->DoQuit(); });
+            return 1;
+        };
+        try
+        {
+            application.Initialize(); // COM, single-threaded, before any window
+            application.SetTitle("Norvale Desktop Ticker");
+            application.SetShowMainForm(false); // the start-up sequence shows the strip itself
+            tickForm = std::make_unique<TtickForm>(application, players);
+            aboutForm = std::make_unique<TAboutForm>(application);
+            tickForm->AboutForm = aboutForm.get();
+            return application.Run();
+        }
+        catch (const std::exception& e)
+        {
+            return fail(e.what());
+        }
+        catch (...)
+        {
+            return fail("The Norvale Desktop Ticker met an unexpected error and must close.");
+        }
     }
 } // namespace app

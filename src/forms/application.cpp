@@ -92,6 +92,20 @@ namespace forms
         MessageBox(e.what(), _title, os::mb::ok | os::mb::iconerror);
     }
 
+    bool Application::Guard(const std::function<void()>& step)
+    {
+        try
+        {
+            step();
+            return true;
+        }
+        catch (const std::exception& e)
+        {
+            HandleException(e);
+            return false;
+        }
+    }
+
     void Application::NormalizeTopMosts()
     {
         _normalized.clear();

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -58,6 +59,9 @@ namespace forms
         int MessageBox(const std::string& text, const std::string& caption, os::UINT flags);
         // Shows an error that a handler let escape, and goes on.
         void HandleException(const std::exception& e);
+        // Runs `step`; an error it lets escape is shown as above. True when it
+        // returned normally.
+        bool Guard(const std::function<void()>& step);
         // Topmost forms of the program become non-topmost while a modal box is up.
         void NormalizeTopMosts();
         void RestoreTopMosts();

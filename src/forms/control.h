@@ -29,7 +29,8 @@ namespace forms
         constexpr int arrow = -2;
         constexpr int sizeAll = -22;
         constexpr int handPoint = -21;
-    } // namespace cr
+        constexpr int drag = -12; // not in the table: shown as the default pointer
+    }                             // namespace cr
 
     class Control
     {

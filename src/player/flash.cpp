@@ -108,9 +108,18 @@ namespace player
     }
 
     // Events come from inside the player; an error of a handler is shown by the
-    // application and never thrown back into the control.
+    // application and never thrown back into the control. The event counts as
+    // running until its error box, too, has been answered.
     template <typename F> void TShockwaveFlash::Raise(F&& f)
     {
+        struct Depth
+        {
+            int& depth;
+            explicit Depth(int& d) : depth(d) { ++depth; }
+            ~Depth() { --depth; }
+            Depth(const Depth&) = delete;
+            Depth& operator=(const Depth&) = delete;
+        } running(_eventDepth);
         try
         {
             f();

@@ -60,6 +60,11 @@ namespace player
         std::function<void(TShockwaveFlash& sender, long percentDone)> OnProgress;
         std::function<void(TShockwaveFlash& sender, long newState)> OnReadyStateChange;
 
+        // True while one of this control's events is running, nested message loops
+        // (a box shown by a handler, the error box) included. The control must not
+        // be destroyed then: its owner waits until the event has returned.
+        bool InEvent() const { return _eventDepth > 0; }
+
         void CreateHandle() override;
         void DestroyHandle() override;
 
@@ -74,5 +79,6 @@ namespace player
         template <typename F> void Raise(F&& f);
 
         std::unique_ptr<os::IPlayer> _player;
+        int _eventDepth = 0;
     };
 } // namespace player

@@ -35,6 +35,19 @@ namespace
             desktop.players.RaiseFSCommand(Ticker(), command, args);
         }
         const os::sim::ShellExecuteCall& LastOpened() { return desktop.shell.Executed().back(); }
+        // Opens the strip's context menu and chooses the item with this caption, as
+        // the user does; its click runs from the message loop.
+        void Choose(const std::string& caption)
+        {
+            desktop.windows.onPopupMenu = [&](const os::sim::PopupMenuCall& menu)
+            {
+                const os::UINT id = menu.IdOf(caption);
+                EXPECT_NE(id, 0u) << caption;
+                return id;
+            };
+            tick->PopupMenu1.Popup(300, 110);
+            desktop.windows.ProcessPending();
+        }
     };
 } // namespace
 
@@ -66,7 +79,7 @@ TEST_F(LinksTest, HelpOpensTheOnlinePageWhenConnectedEvenWithALocalCopy)
 {
     desktop.registry.PutString(os::RegRoot::currentUser, Key, "InstallPath", "C:\\Norvale");
     desktop.process.AddFile("C:\\Norvale\\help.htm");
-    tick->Help1Click(tick->Help1);
+    Choose("&Help");
     EXPECT_EQ(LastOpened().file, ContentBaseUrl() + "help.htm");
 }
 
@@ -75,19 +88,19 @@ TEST_F(LinksTest, HelpOfflineOpensTheInstalledPageOrSaysItIsMissing)
     desktop.internet.SetConnected(false);
     desktop.registry.PutString(os::RegRoot::currentUser, Key, "InstallPath", "C:\\Norvale");
     desktop.process.AddFile("C:\\Norvale\\help.htm");
-    tick->Help1Click(tick->Help1);
+    Choose("&Help");
     EXPECT_EQ(LastOpened().file, "C:\\Norvale\\help.htm");
 
     desktop.registry.PutString(os::RegRoot::currentUser, Key, "InstallPath", "C:\\Elsewhere");
     desktop.process.AddFolder("C:\\Elsewhere\\help.htm"); // a folder of that name is no help file
-    tick->Help1Click(tick->Help1);
+    Choose("&Help");
     ASSERT_EQ(desktop.windows.MessageBoxes().size(), 1u);
     EXPECT_EQ(desktop.windows.MessageBoxes()[0].text, "Sorry, cannot find the help file");
     EXPECT_EQ(desktop.windows.MessageBoxes()[0].caption, "Norvale Desktop Ticker");
     EXPECT_EQ(desktop.windows.MessageBoxes()[0].flags, os::mb::ok | os::mb::iconerror);
 
     desktop.registry.PutDword(os::RegRoot::currentUser, Key, "InstallPath", 3);
-    tick->Help1Click(tick->Help1);
+    Choose("&Help");
     EXPECT_EQ(desktop.windows.MessageBoxes().size(), 2u) << "no installation folder: the box again";
     EXPECT_EQ(desktop.shell.Executed().size(), 1u);
 }
@@ -96,8 +109,7 @@ TEST_F(LinksTest, TheAboutBoxShowsItsPictureAndAClickAnywhereClosesIt)
 {
     TAboutForm about(app);
     tick->AboutForm = &about;
-    tick->AbouttheNorvaleVodazovOvarar1Click(tick->AbouttheNorvaleVodazovOvarar1);
-    desktop.windows.ProcessPending();
+    Choose("&About the Norvale Desktop Ticker");
     const os::Hwnd h = about.Handle();
     EXPECT_TRUE(desktop.windows.IsWindowVisible(h));
     EXPECT_TRUE(desktop.windows.IsTopmost(h));
@@ -112,13 +124,45 @@ TEST_F(LinksTest, TheAboutBoxShowsItsPictureAndAClickAnywhereClosesIt)
 
     for (os::Point p : { os::Point{ 0, 0 }, os::Point{ 160, 55 }, os::Point{ 319, 109 } })
     {
-        tick->AbouttheNorvaleVodazovOvarar1Click(tick->AbouttheNorvaleVodazovOvarar1);
+        Choose("&About the Norvale Desktop Ticker");
         EXPECT_TRUE(desktop.windows.IsWindowVisible(h));
         desktop.windows.Click(desktop.windows.ClientToScreen(h, p));
         EXPECT_FALSE(desktop.windows.IsWindowVisible(h)) << p.x << "," << p.y;
         EXPECT_TRUE(desktop.windows.IsWindow(h)) << "hidden, not destroyed";
     }
     tick->AboutForm = nullptr;
+}
+
+TEST_F(LinksTest, LaunchAtStartupAndExitAnswerFromTheMenu)
+{
+    const std::string runPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    ASSERT_TRUE(tick->LaunchatStartup1.Checked());
+    Choose("&Launch at startup");
+    EXPECT_FALSE(tick->LaunchatStartup1.Checked());
+    EXPECT_FALSE(desktop.registry.Get(os::RegRoot::currentUser, runPath, "Norvale Desktop Ticker"));
+    Choose("&Launch at startup");
+    EXPECT_TRUE(tick->LaunchatStartup1.Checked());
+    EXPECT_TRUE(desktop.registry.Get(os::RegRoot::currentUser, runPath, "Norvale Desktop Ticker"));
+    Choose("E&xit");
+    EXPECT_FALSE(desktop.shell.TrayIcon(tick->Handle(), TrayIconId).has_value());
+    EXPECT_TRUE(desktop.windows.QuitPosted());
+}
+
+TEST_F(LinksTest, OnlyWebAddressesLeaveThroughTheBrowserAndTheFetcher)
+{
+    // Whatever asks: the strip's own callers reach the same doors as the movie.
+    tick->OpenURL("file:///C:/Windows/notepad.exe", false);
+    tick->OpenURL("\\\\server\\share\\x.htm", true);
+    EXPECT_TRUE(desktop.shell.Executed().empty());
+
+    desktop.internet.AddUrl("file:///C:/secret.txt", os::sim::UrlResponse::Body("secret"));
+    desktop.internet.AddUrl("http://news.example/feed", os::sim::UrlResponse::Body(std::string(1500, 'a') + "b"));
+    const os::InternetHandle session = desktop.internet.Open("Norvale Desktop Ticker", os::inet::open_type_preconfig);
+    EXPECT_EQ(tick->FetchUrlText(session, "file:///C:/secret.txt"), "");
+    EXPECT_TRUE(desktop.internet.Requests().empty()) << "no request for a local file";
+    EXPECT_EQ(tick->FetchUrlText(session, "http://news.example/feed"), std::string(1500, 'a') + "b");
+    desktop.internet.Close(session);
+    EXPECT_EQ(desktop.internet.OpenHandles(), 0u);
 }
 
 TEST(AboutPicture, TheArtworkDecodesAndDamagedDataDoesNot)

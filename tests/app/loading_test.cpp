@@ -162,6 +162,65 @@ TEST_F(LoadingTest, ReloadRequestsWithinTheirWindowJoinIntoOneRebuild)
     EXPECT_EQ(desktop.players.Alive().size(), 2u) << "the old controls are gone";
 }
 
+TEST_F(LoadingTest, EveryLoadAttemptCountsItsWatchdogTicksFromZero)
+{
+    Start();
+    desktop.Advance(5'000);
+    desktop.players.RaiseFSCommand(Ticker(), L"complete", L"success");
+    EXPECT_FALSE(tick->Timer1.Enabled());
+    tick->Reload1Click(tick->Reload1);
+    desktop.Advance(800);
+    ASSERT_EQ(Made(), 4u);
+    desktop.Advance(6'999);
+    EXPECT_FALSE(tick->fsCommandTimer.Enabled()) << "six ticks of the new load";
+    desktop.Advance(1);
+    EXPECT_TRUE(tick->fsCommandTimer.Enabled()) << "its seventh asks for the reload";
+}
+
+TEST_F(LoadingTest, NoControlIsDestroyedWhileOneOfItsEventsWaitsInABox)
+{
+    Start();
+    desktop.Advance(100);
+    // The movie's box stays up past the watchdog's reload at 7.8 s; later the
+    // error box of a failing handler stays up past a reload asked for by hand.
+    std::shared_ptr<os::sim::PlayerRecord> sender = desktop.players.Alive().at(0);
+    std::size_t made = Made();
+    desktop.windows.onMessageBox = [&](const os::sim::MessageBoxCall&)
+    {
+        desktop.Advance(8'000);
+        EXPECT_TRUE(sender->alive) << "destroyed under its own event";
+        EXPECT_EQ(Made(), made);
+        return os::id::ok;
+    };
+    desktop.players.RaiseFSCommand(*sender, L"message", L"Breaking news");
+    desktop.Advance(800);
+    EXPECT_FALSE(sender->alive) << "the rebuild follows once the event has returned";
+    EXPECT_EQ(Made(), 4u);
+
+    sender = desktop.players.Alive().at(0);
+    made = Made();
+    desktop.players.FailCall(L"SetVariable", os::hr::fail);
+    tick->Reload();
+    desktop.players.RaiseFSCommand(*sender, L"getuid", L"gUid");
+    ASSERT_EQ(desktop.windows.MessageBoxes().size(), 2u);
+    EXPECT_NE(desktop.windows.MessageBoxes()[1].text.find("SetVariable failed"), std::string::npos);
+    desktop.Advance(800);
+    EXPECT_FALSE(sender->alive);
+    EXPECT_EQ(Made(), 6u);
+}
+
+TEST_F(LoadingTest, QuittingWithAReloadDueStartsNoNewLoad)
+{
+    Start();
+    desktop.Advance(100);
+    tick->Reload();
+    desktop.clock.Set(desktop.Now() + 800); // due, not yet dispatched
+    desktop.windows.Send(tick->Handle(), os::wm::close, 0, 0);
+    EXPECT_EQ(Made(), 2u) << "the quit's own message pump must not rebuild the controls";
+    EXPECT_FALSE(tick->fsCommandTimer.Enabled());
+    EXPECT_FALSE(HasTrayIcon());
+}
+
 TEST_F(LoadingTest, AReloadKeepsTheSponsorLinkOnlyUntilTheNewLoadStarts)
 {
     Start();

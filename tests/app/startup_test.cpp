@@ -132,6 +132,42 @@ TEST_F(EntryTest, YesWithoutAConnectionSaysSoAndQuits)
     EXPECT_TRUE(desktop.windows.QuitRetrieved());
 }
 
+TEST_F(StartupTest, APlayerErrorDuringStartUpIsShownAndTheLoadGoesOn)
+{
+    for (const wchar_t* call : { L"DoVerb", L"Play" })
+    {
+        desktop.players.FailCall(call, os::hr::fail);
+        ASSERT_NO_THROW(Start()) << "the error escaped the window's construction";
+        const std::string expected = (call == std::wstring(L"DoVerb") ? "DoVerb" : "Play") + std::string(" failed");
+        ASSERT_FALSE(desktop.windows.MessageBoxes().empty());
+        EXPECT_EQ(desktop.windows.MessageBoxes().back().text.rfind(expected, 0), 0u) << expected;
+        EXPECT_TRUE(StripVisible());
+        EXPECT_TRUE(HasTrayIcon());
+        EXPECT_TRUE(tick->Timer1.Enabled()) << "the watchdog runs the load";
+        EXPECT_EQ(Ticker().Movies().size(), 2u);
+        desktop.players.RaiseFSCommand(Ticker(), L"complete", L"success");
+        EXPECT_EQ(ChildRect(tick->Flash).top, 0) << "the events reach the strip";
+        desktop.players.FailCall(call, os::hr::ok);
+        tick.reset();
+    }
+}
+
+TEST_F(EntryTest, AnErrorThatEscapesTheStartIsShownAndEndsTheProgramCleanly)
+{
+    desktop.windows.failCreate = [](const os::WindowParams& params)
+    {
+        return params.text == "Norvale Desktop Ticker" && params.className == "NorvaleForm";
+    };
+    int code = 0;
+    ASSERT_NO_THROW(code = RunTicker(desktop.Os()));
+    EXPECT_EQ(code, 1);
+    ASSERT_EQ(desktop.windows.MessageBoxes().size(), 1u);
+    EXPECT_EQ(desktop.windows.MessageBoxes()[0].text, "cannot make the window of tickForm");
+    EXPECT_EQ(desktop.windows.MessageBoxes()[0].flags, os::mb::ok | os::mb::iconerror);
+    EXPECT_TRUE(desktop.shell.TrayIcons().empty());
+    EXPECT_TRUE(desktop.players.All().empty());
+}
+
 TEST_F(StartupTest, AnOldPlayerHidesTheStripAndOffersVersionSix)
 {
     desktop.players.SetVersion(0x00050000);
@@ -196,6 +232,8 @@ TEST_F(StartupTest, TheStripStartsAs25HighFloatingAt100WithTheLoadingPicture)
     EXPECT_EQ(tick->ProgressLabel.Top(), 5);
     EXPECT_EQ(tick->ProgressLabel.Left(), 703 - 10 - 329 - 5);
     EXPECT_EQ(tick->GrabImage.Left(), 693);
+    EXPECT_EQ(tick->Font(), (os::Font{ "MS Sans Serif", -14, false }));
+    EXPECT_EQ(tick->Image2.Cursor(), forms::cr::drag);
     EXPECT_TRUE(HasTrayIcon());
     const auto icon = *desktop.shell.TrayIcon(tick->Handle(), TrayIconId);
     EXPECT_EQ(icon.flags, 7u);

@@ -9,7 +9,8 @@ namespace os::sim
         class FakePlayer final : public IPlayer
         {
           public:
-            FakePlayer(SimWindows& windows, std::shared_ptr<PlayerRecord> record) : _windows(windows), _record(std::move(record))
+            FakePlayer(SimWindows& windows, std::shared_ptr<PlayerRecord> record, const std::map<std::wstring, HResult>& failures)
+                : _windows(windows), _record(std::move(record)), _failures(failures)
             {
             }
 
@@ -57,12 +58,14 @@ namespace os::sim
           private:
             HResult Log(std::wstring call)
             {
+                const auto failure = _failures.find(call.substr(0, call.find(L'=')));
                 _record->calls.push_back(std::move(call));
-                return hr::ok;
+                return failure == _failures.end() ? hr::ok : failure->second;
             }
 
             SimWindows& _windows;
             std::shared_ptr<PlayerRecord> _record;
+            const std::map<std::wstring, HResult>& _failures;
         };
     } // namespace
 
@@ -152,7 +155,7 @@ namespace os::sim
         record->version = _version;
         record->events = &events;
         _records.push_back(record);
-        player = std::make_unique<FakePlayer>(_windows, record);
+        player = std::make_unique<FakePlayer>(_windows, record, _callFailures);
         return hr::ok;
     }
 } // namespace os::sim

@@ -42,6 +42,15 @@ namespace os::sim
             _failSerial = serial;
             _failResult = hr;
         }
+        // Every call of this name ("DoVerb", "Movie", "Play", "SetVariable", ...) on
+        // any control is recorded and answers `hr`; hr::ok takes the failure back.
+        void FailCall(const std::wstring& name, HResult hr)
+        {
+            if (hr == hr::ok)
+                _callFailures.erase(name);
+            else
+                _callFailures[name] = hr;
+        }
         // Version reported by FlashVersion of controls made from now on (0x00060000 is 6.0).
         void SetVersion(long version) { _version = version; }
 
@@ -67,6 +76,7 @@ namespace os::sim
         int _failSerial = 0;
         HResult _failResult = hr::ok;
         long _version = 0x00090000;
+        std::map<std::wstring, HResult> _callFailures;
         int _serial = 0;
         int _comDepth = 0;
         int _comInits = 0;

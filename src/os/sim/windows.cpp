@@ -166,7 +166,7 @@ namespace os::sim
     Hwnd SimWindows::Create(const WindowParams& params, IWindowProcedure* proc)
     {
         const bool child = (params.style & ws::child) != 0;
-        if (child && !Find(params.parent))
+        if ((child && !Find(params.parent)) || (failCreate && failCreate(params)))
             return Hwnd{};
 
         auto w = std::make_unique<Window>();

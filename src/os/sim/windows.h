@@ -110,6 +110,8 @@ namespace os::sim
         // Called inside the message box's nested loop; may advance time. Without
         // one, a box is answered with OK, No or Cancel.
         std::function<int(const MessageBoxCall&)> onMessageBox;
+        // Window creation fails (Create answers 0) for the windows this picks.
+        std::function<bool(const WindowParams&)> failCreate;
         // Returns the chosen identifier, 0 to dismiss; may advance time.
         std::function<UINT(const PopupMenuCall&)> onPopupMenu;
         const std::vector<MessageBoxCall>& MessageBoxes() const { return _boxes; }
