@@ -10,16 +10,15 @@ namespace app
 {
     void TtickForm::PrepareFlash()
     {
+        // Made empty and placed below; a failure to make the second leaves the
+        // first to be destroyed (the fields are empty here: KillFlash ran).
         try
         {
-            Flash = std::make_unique<player::TShockwaveFlash>(*this, "Flash", _players,
-                                                              os::Rect::FromBounds(0, 0, Width() - GrabWidth, TickerHeight));
-            SponsorFlash = std::make_unique<player::TShockwaveFlash>(*this, "SponsorFlash", _players,
-                                                                     os::Rect::FromBounds(0, 30, 0, TickerHeight));
+            Flash = std::make_unique<player::TShockwaveFlash>(*this, "Flash", _players, os::Rect{});
+            SponsorFlash = std::make_unique<player::TShockwaveFlash>(*this, "SponsorFlash", _players, os::Rect{});
         }
         catch (const forms::EOleSysError&)
         {
-            SponsorFlash.reset();
             Flash.reset();
             FlashMissing = true;
             return;

@@ -9,8 +9,8 @@ namespace appbar
         if (Has(flags, abfAllowFloat))
         {
             const os::Rect inner = screen.workArea.Inflated(-screen.vscrollWidth, -screen.hscrollHeight);
-            if (inner.Contains(p) || (flags & DockFlags) == 0)
-                return abeFloat;
+            if (inner.Contains(p))
+                return abeFloat; // outside it, an edge that is not allowed floats too
         }
         // Pointer positions are 16-bit signed values, as the message position gives them.
         const auto dx = static_cast<std::int16_t>(p.x - screen.width / 2);

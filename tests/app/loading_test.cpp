@@ -44,6 +44,7 @@ TEST_F(LoadingTest, EachLoadSetsTheMovieTwicePlaysOnceAndParksTheTickerOutOfSigh
     auto& sponsor = Record(tick->SponsorFlash);
     EXPECT_EQ(ChildRect(tick->SponsorFlash), os::Rect::FromBounds(0, 30, 0, 25));
     EXPECT_EQ(sponsor.Count(L"Menu=0"), 1);
+    EXPECT_EQ(sponsor.Count(L"DoVerb=-1"), 1);
     EXPECT_TRUE(sponsor.Movies().empty());
     EXPECT_TRUE(tick->Timer1.Enabled());
 }
@@ -160,6 +161,9 @@ TEST_F(LoadingTest, ReloadRequestsWithinTheirWindowJoinIntoOneRebuild)
     desktop.Advance(2000);
     EXPECT_EQ(Made(), 4u);
     EXPECT_EQ(desktop.players.Alive().size(), 2u) << "the old controls are gone";
+    EXPECT_EQ(desktop.players.PeakAlive(), 2u) << "stopped and destroyed before the new ones were made";
+    for (const auto& old : { desktop.players.All()[0], desktop.players.All()[1] })
+        EXPECT_EQ(old->Count(L"Stop"), 1);
 }
 
 TEST_F(LoadingTest, EveryLoadAttemptCountsItsWatchdogTicksFromZero)
@@ -171,6 +175,7 @@ TEST_F(LoadingTest, EveryLoadAttemptCountsItsWatchdogTicksFromZero)
     tick->Reload1Click(tick->Reload1);
     desktop.Advance(800);
     ASSERT_EQ(Made(), 4u);
+    EXPECT_TRUE(tick->Image2.Visible()) << "the loading picture is back for the new load";
     desktop.Advance(6'999);
     EXPECT_FALSE(tick->fsCommandTimer.Enabled()) << "six ticks of the new load";
     desktop.Advance(1);

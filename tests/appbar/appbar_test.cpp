@@ -41,6 +41,7 @@ TEST_F(AppBarTest, ANewBarHasTheDocumentedDefaults)
 TEST_F(AppBarTest, CreationRegistersATrimmedToolWindowAndTakesItsFloatOrigin)
 {
     TestBar bar(app);
+    bar.SetConstraints({ 350, 0, 0, 0 }); // wider than the float rectangle
     const os::Hwnd h = bar.Handle();
     EXPECT_TRUE(desktop.shell.Registered(h));
     EXPECT_EQ(bar.FloatLeft(), 100);
@@ -54,8 +55,9 @@ TEST_F(AppBarTest, CreationRegistersATrimmedToolWindowAndTakesItsFloatOrigin)
     EXPECT_TRUE(bar.AutoHideTimer()->Enabled());
     // The posted end of a move takes the window's rectangle as the float rectangle.
     EXPECT_EQ(bar.Edge(), abeFloat);
-    desktop.windows.ProcessPending();
     EXPECT_EQ(bar.FloatRight(), 400);
+    desktop.windows.ProcessPending();
+    EXPECT_EQ(bar.FloatRight(), 450);
     EXPECT_EQ(bar.FloatBottom(), 130);
     EXPECT_EQ(bar.changes.back(), std::make_pair(false, abeFloat));
 }
@@ -97,16 +99,36 @@ TEST_F(AppBarTest, ADockedBarStartsWhereTheShellLeavesRoomAndOtherBarsFollow)
 
     TestBar second(app, "Second");
     second.SetHorzDockSize(25);
+    second.SetSlideEffect(false);
     second.Handle();
     second.SetEdge(abeTop);
     EXPECT_EQ(WindowRect(second), (os::Rect{ 0, 62, 1024, 87 }));
     desktop.windows.ProcessPending();
 
-    // The first bar leaves; the shell tells the second, which moves up.
+    // The first bar leaves; the shell tells the second, which moves up and says
+    // so to the shell.
+    desktop.shell.ClearAppBarCalls();
     first.SetEdge(abeUnknown);
     EXPECT_FALSE(desktop.shell.Registered(first.Handle()));
     desktop.windows.ProcessPending();
     EXPECT_EQ(WindowRect(second), (os::Rect{ 0, 30, 1024, 55 }));
+    EXPECT_EQ(desktop.shell.CountAppBarCalls(os::abm::windowposchanged, second.Handle()), 3)
+        << "two from its window's moves, one once it has taken its new place";
+}
+
+TEST_F(AppBarTest, DockingTakesTheCaptionAwayUnlessADragOnlyProposesTheEdge)
+{
+    desktop.system.SetDragFullWindows(false);
+    TestBar bar(app);
+    bar.SetBorderStyle(forms::BorderStyle::sizeable);
+    bar.Handle();
+    EXPECT_FALSE(desktop.windows.GetStyle(bar.Handle()) & os::ws::caption) << "an edge set, not proposed";
+    desktop.windows.SetStyle(bar.Handle(), desktop.windows.GetStyle(bar.Handle()) | os::ws::caption);
+    bar.OnAppBarStateChange(true, abeTop);
+    EXPECT_TRUE(desktop.windows.GetStyle(bar.Handle()) & os::ws::caption) << "only proposed, outline drag";
+    desktop.system.SetDragFullWindows(true);
+    bar.OnAppBarStateChange(true, abeTop);
+    EXPECT_FALSE(desktop.windows.GetStyle(bar.Handle()) & os::ws::caption);
 }
 
 TEST_F(AppBarTest, WritingTheCurrentEdgeRunsTheWholeChangeAgain)
@@ -201,9 +223,22 @@ TEST_F(AppBarTest, AnAutoHideBarHidesAtTheEdgeAndSlidesOutUnderThePointer)
     desktop.windows.ProcessPending();
     EXPECT_EQ(WindowRect(bar).top, 768 - 25);
     EXPECT_TRUE(bar.AutoHideShown());
-    // The poll slides it in once the pointer is away and the bar is not active.
-    desktop.windows.SetForegroundWindow(app.Handle());
+    // The poll slides it in only once the bar is not active and the pointer has
+    // left the bar and the double-click zone around it (twice the zone: 8 pixels).
+    desktop.system.SetMetric(os::sm::cxdoubleclk, 4);
+    desktop.system.SetMetric(os::sm::cydoubleclk, 4);
+    desktop.windows.SetForegroundWindow(bar.Handle());
     desktop.windows.MouseMove({ 500, 300 });
+    desktop.Advance(400);
+    EXPECT_TRUE(bar.AutoHideShown()) << "the active bar stays out";
+    desktop.windows.SetForegroundWindow(app.Handle());
+    EXPECT_FALSE(bar.AutoHideShown()) << "deactivation slides it in";
+    desktop.windows.Post(bar.Handle(), os::wm::ncmousemove, os::ht::border, os::MakeLParam(500, 767));
+    desktop.windows.ProcessPending();
+    desktop.windows.MouseMove({ 500, 743 - 8 });
+    desktop.Advance(400);
+    EXPECT_TRUE(bar.AutoHideShown()) << "inside the zone";
+    desktop.windows.MouseMove({ 500, 743 - 9 });
     desktop.Advance(400);
     EXPECT_EQ(WindowRect(bar).top, 766);
     EXPECT_FALSE(bar.AutoHideShown());
@@ -241,6 +276,9 @@ TEST_F(AppBarTest, TheTaskbarEntryFollowsTheEdgeOrTheChoice)
     EXPECT_TRUE(desktop.windows.IsWindowVisible(appWindow));
     bar.SetEdge(abeUnknown);
     EXPECT_TRUE(desktop.windows.IsWindowVisible(appWindow)) << "leaving the shell changes nothing";
+    bar.SetEdge(abeBottom);
+    bar.SetEdge(abeUnknown);
+    EXPECT_FALSE(desktop.windows.IsWindowVisible(appWindow)) << "not even after a docked edge";
     bar.SetTaskEntry(abtHide);
     bar.SetEdge(abeFloat);
     EXPECT_FALSE(desktop.windows.IsWindowVisible(appWindow));

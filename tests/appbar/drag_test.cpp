@@ -181,6 +181,16 @@ TEST_F(DragTest, SizingSnapsToTheStepsAndATopBarKeepsItsNewHeight)
     EXPECT_EQ(bar.HorzDockSize(), 42);
     bar.SetEdge(abeBottom);
     EXPECT_EQ(WindowRect(bar).Height(), 42) << "the next edge change uses the new height";
+
+    // A left bar sizes by its right border in steps of 5 and keeps its width.
+    bar.SetEdge(abeLeft);
+    const os::Rect l = WindowRect(bar);
+    ASSERT_EQ(l.Width(), 32);
+    path_end = { l.right + 11, 300 };
+    Drag({ l.right - 1, 300 }, { { { l.right + 11, 300 } } });
+    EXPECT_EQ(bar.VertDockSize(), 45) << "44 rounds to 45";
+    bar.SetEdge(abeRight);
+    EXPECT_EQ(WindowRect(bar).Width(), 45);
 }
 
 TEST_F(DragTest, SizeLimitsDependOnTheEdge)

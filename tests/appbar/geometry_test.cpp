@@ -49,17 +49,22 @@ TEST(EdgeFromPoint, EdgesThatAreNotAllowedFloatOrStay)
     EXPECT_EQ(EdgeFromPoint(topBottom, { 512, 2 }, s, abeBottom), abeTop);
 }
 
-TEST(SizeSteps, RoundToTheNearestStepAboveTheBase)
+// The rounding itself (102 to 100, 103 to 105) is shown by the sizing drag.
+TEST(SizeSteps, CountFromTheBaseAndTheDraggedSidesMove)
 {
-    EXPECT_EQ(SnapToStep(102, 0, 5), 100);
-    EXPECT_EQ(SnapToStep(103, 0, 5), 105);
-    EXPECT_EQ(SnapToStep(102, 25, 5), 100);
-    EXPECT_EQ(SnapToStep(103, 25, 5), 105);
+    EXPECT_EQ(SnapToStep(27, 25, 5), 25);
+    EXPECT_EQ(SnapToStep(28, 25, 5), 30);
     EXPECT_EQ(SnapToStep(97, 0, 0), 97) << "a step of 0 keeps the size";
-    EXPECT_EQ(SizedRect(os::wmsz::left, { 10, 10, 110, 50 }, 90, 40), (os::Rect{ 20, 10, 110, 50 }));
-    EXPECT_EQ(SizedRect(os::wmsz::topright, { 10, 10, 110, 50 }, 90, 30), (os::Rect{ 10, 20, 100, 50 }));
-    EXPECT_EQ(SizedRect(os::wmsz::bottomleft, { 10, 10, 110, 50 }, 90, 30), (os::Rect{ 20, 10, 110, 40 }));
-    EXPECT_EQ(SizedRect(99, { 10, 10, 110, 50 }, 90, 30), (os::Rect{ 10, 10, 110, 50 }));
+    // A 100 by 40 rectangle sized to 90 by 30 from each side and corner.
+    const os::Rect r{ 10, 10, 110, 50 };
+    using namespace os::wmsz;
+    const std::pair<int, os::Rect> cases[] = {
+        { left, { 20, 10, 110, 50 } },       { right, { 10, 10, 100, 50 } },       { top, { 10, 20, 110, 50 } },
+        { bottom, { 10, 10, 110, 40 } },     { topleft, { 20, 20, 110, 50 } },     { topright, { 10, 20, 100, 50 } },
+        { bottomleft, { 20, 10, 110, 40 } }, { bottomright, { 10, 10, 100, 40 } }, { 99, r },
+    };
+    for (const auto& [edge, expected] : cases)
+        EXPECT_EQ(SizedRect(edge, r, 90, 30), expected) << "edge " << edge;
 }
 
 TEST(HitTest, FloatingBarsLoseTheSizingBordersOfAStepOfZero)
@@ -87,6 +92,7 @@ TEST(HitTest, DockedBarsKeepOnlyTheirInnerEdge)
     const os::Rect topBar{ 0, 0, 1024, 25 }; // the client area; a frame below it reaches y 26 to 29
     EXPECT_EQ(DockedHitTest(abeTop, bottom, 1, 1, topBar, { 500, 27 }), bottom);
     EXPECT_EQ(DockedHitTest(abeTop, bottomleft, 1, 1, topBar, { 2, 27 }), bottom);
+    EXPECT_EQ(DockedHitTest(abeTop, bottomright, 1, 1, topBar, { 1022, 27 }), bottom);
     EXPECT_EQ(DockedHitTest(abeTop, top, 1, 1, topBar, { 500, -2 }), border);
     EXPECT_EQ(DockedHitTest(abeTop, bottom, 1, 0, topBar, { 500, 27 }), border) << "no vertical step: no sizing";
     const os::Rect side{ 0, 0, 100, 768 };

@@ -155,6 +155,7 @@ namespace os::sim
         record->version = _version;
         record->events = &events;
         _records.push_back(record);
+        _peakAlive = std::max(_peakAlive, Alive().size());
         player = std::make_unique<FakePlayer>(_windows, record, _callFailures);
         return hr::ok;
     }

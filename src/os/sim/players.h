@@ -57,6 +57,8 @@ namespace os::sim
         // ---- look and act (test side)
         const std::vector<std::shared_ptr<PlayerRecord>>& All() const { return _records; }
         std::vector<std::shared_ptr<PlayerRecord>> Alive() const;
+        // The most controls that were alive at one time.
+        std::size_t PeakAlive() const { return _peakAlive; }
         std::shared_ptr<PlayerRecord> ByWindow(Hwnd window) const;
         void RaiseFSCommand(PlayerRecord& player, const std::wstring& command, const std::wstring& args);
         void RaiseProgress(PlayerRecord& player, long percent);
@@ -77,6 +79,7 @@ namespace os::sim
         HResult _failResult = hr::ok;
         long _version = 0x00090000;
         std::map<std::wstring, HResult> _callFailures;
+        std::size_t _peakAlive = 0;
         int _serial = 0;
         int _comDepth = 0;
         int _comInits = 0;
