@@ -273,4 +273,9 @@ TEST_F(DragTest, NoSlideWithoutTheEffectFullWindowDragOrATimeAndThenNoAutoHidePo
     desktop.windows.ClearMessageLog();
     desktop.Advance(2000);
     EXPECT_EQ(desktop.windows.CountMessages(app.Handle(), os::wm::timer), 0);
+
+    TestBar still(app, "Still"); // no slide time from the start: no poll either
+    still.SetSlideTime(0);
+    still.Handle();
+    EXPECT_EQ(still.AutoHideTimer()->Interval(), 0u);
 }
