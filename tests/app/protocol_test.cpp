@@ -79,6 +79,7 @@ TEST_F(ProtocolTest, CompleteWithSuccessShowsTheTickerAndTellsItTheMonitors)
     EXPECT_FALSE(tick->Image2.Visible());
     EXPECT_FALSE(tick->ProgressLabel.Visible());
     EXPECT_EQ(ChildRect(tick->Flash), os::Rect::FromBounds(0, 0, 693, 25));
+    EXPECT_TRUE(desktop.windows.IsWindowVisible(tick->Flash->Handle())) << "shown at once, not 10 ms later";
     EXPECT_EQ(Variable(L"num_monitors"), L"2");
     EXPECT_EQ(desktop.windows.GetFocus(), tick->Flash->Handle());
     EXPECT_EQ(Ticker().Count(L"DoVerb=-1"), 2) << "once when made, once now";
