@@ -3,6 +3,7 @@
 #include "app/about.h"
 #include "app/main.h"
 #include "forms/application.h"
+#include "player/movie/movie_player.h"
 
 #include <memory>
 #include <stdexcept>
@@ -18,7 +19,11 @@ namespace app
             return 0;
 
         forms::Application application(os);
-        player::SystemPlayerFactory players(os.players);
+        // Our own movie player, unless the settings ask for the hosted Flash control.
+        player::SystemPlayerFactory flash(os.players);
+        player::MoviePlayerFactory movies(os);
+        player::PlayerFactory& players =
+            player::SettingsChooseFlash(os.registry) ? static_cast<player::PlayerFactory&>(flash) : movies;
         std::unique_ptr<TtickForm> tickForm;
         std::unique_ptr<TAboutForm> aboutForm;
         // Nothing that goes wrong ends the program without the quit sequence: the

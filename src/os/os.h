@@ -27,6 +27,14 @@ namespace os
         friend bool operator==(const Font&, const Font&) = default;
     };
 
+    // The extent of a piece of text, in pixels.
+    struct Size
+    {
+        int cx = 0;
+        int cy = 0;
+        friend bool operator==(const Size&, const Size&) = default;
+    };
+
     // A picture held in memory: top-down rows of 0x00RRGGBB pixels.
     struct Bitmap
     {
@@ -47,6 +55,9 @@ namespace os
         // Text on a transparent background, with DrawText's dt:: flags.
         virtual void DrawString(const std::string& text, const Rect& r, const Font& f, Color c, UINT dtFlags) = 0;
         virtual void DrawIcon(int x, int y, IconHandle icon) = 0;
+        // Wide (UTF-16) text with its top-left corner at x, y, on a transparent
+        // background, in one line; what falls outside the window is clipped.
+        virtual void DrawWideText(int x, int y, const std::wstring& text, const Font& f, Color c) = 0;
 
       protected:
         ~ICanvas() = default;
@@ -134,8 +145,15 @@ namespace os
         virtual Hwnd GetActiveWindow() = 0;
         virtual void InvalidateRect(Hwnd hwnd, const Rect* r) = 0;
         virtual void UpdateWindow(Hwnd hwnd) = 0;
-        // BeginPaint .. EndPaint around `paint`; only from a WM_PAINT handler.
+        // BeginPaint .. EndPaint around `paint`; only from a WM_PAINT handler. The
+        // backend composes the whole paint off-screen and shows it at once, so a
+        // window that repaints often does not flicker.
         virtual void Paint(Hwnd hwnd, const std::function<void(ICanvas&)>& paint) = 0;
+        // The extent of one line of wide text in a font, measured on the screen.
+        virtual Size MeasureText(const std::wstring& text, const Font& f) = 0;
+        // Asks for one WM_MOUSELEAVE when the pointer next leaves the window's client
+        // area (TrackMouseEvent with TME_LEAVE).
+        virtual bool TrackMouseLeave(Hwnd hwnd) = 0;
 
         // Messages and loops.
         virtual LRESULT Send(Hwnd hwnd, UINT msg, WPARAM wParam, LPARAM lParam) = 0;
@@ -258,6 +276,49 @@ namespace os
         ~IInternet() = default;
     };
 
+    // Asynchronous downloads for the movie player: a worker thread reads an address
+    // (http or https through the internet, or an absolute local file path) and the
+    // GUI thread learns of every change through a posted message. Nothing but the
+    // worker's own reading runs off the GUI thread.
+    struct DownloadLimits
+    {
+        std::size_t maxBytes = 4u << 20; // a larger body fails the download
+        DWORD timeoutMs = 30000;         // the whole download, connection included
+    };
+
+    struct DownloadStatus
+    {
+        enum class State
+        {
+            running,
+            done,
+            failed
+        };
+        State state = State::running;
+        std::uint64_t received = 0;     // bytes so far
+        std::uint64_t total = 0;        // the announced length; 0 when unknown
+        int httpStatus = 0;             // 0 for a local file; 400 and above is a failure
+        std::vector<std::uint8_t> body; // the whole body, once done
+        std::string error;              // why it failed, for the trace
+    };
+
+    class IDownloads
+    {
+      public:
+        // Starts a download. Every change (progress, completion, failure) posts `msg`
+        // to `notify` with wParam = the download's id. Returns 0 when it cannot start.
+        virtual std::uint32_t Start(const std::string& url, const DownloadLimits& limits, Hwnd notify, UINT msg) = 0;
+        // The download's state now. Once it reports done or failed, the body has been
+        // moved out and the id is forgotten (a later query answers false).
+        virtual bool Query(std::uint32_t id, DownloadStatus& status) = 0;
+        // Abandons a download: no message for it is posted after this returns, and
+        // its worker ends on its own.
+        virtual void Cancel(std::uint32_t id) = 0;
+
+      protected:
+        ~IDownloads() = default;
+    };
+
     // ---------------------------------------------------------------- process (kernel32)
 
     class IProcess
@@ -336,6 +397,7 @@ namespace os
         IShell& shell;
         IRegistry& registry;
         IInternet& internet;
+        IDownloads& downloads;
         IProcess& process;
         IPlayerFactory& players;
     };

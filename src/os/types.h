@@ -231,6 +231,7 @@ namespace os
         constexpr UINT rbuttonup = 0x0205;
         constexpr UINT rbuttondblclk = 0x0206;
         constexpr UINT sizing = 0x0214;
+        constexpr UINT mouseleave = 0x02A3;
         constexpr UINT moving = 0x0216;
         constexpr UINT entersizemove = 0x0231;
         constexpr UINT exitsizemove = 0x0232;

@@ -32,6 +32,8 @@ namespace
             desktop.windows.SetRunLimit(60'000);
             testing_support::AddProgramResources(desktop.process);
         }
+        // The settings choose the hosted Flash control instead of our own player.
+        void ChooseFlash() { desktop.registry.PutString(os::RegRoot::currentUser, SettingsKey, "Player", "flash"); }
         os::sim::Desktop desktop;
     };
 } // namespace
@@ -49,6 +51,7 @@ TEST_F(EntryTest, ASecondInstanceEndsAtOnceShowingNothing)
 TEST_F(EntryTest, AnAbandonedMutexDoesNotStopTheNextStart)
 {
     desktop.process.SetMutex("NorvaleTickerMutex", os::sim::SimProcess::MutexState::abandoned);
+    ChooseFlash();
     desktop.players.SetCreateResult(os::hr::class_not_registered);
     EXPECT_EQ(RunTicker(desktop.Os()), 0);
     ASSERT_EQ(desktop.windows.MessageBoxes().size(), 1u) << "the program ran: it asked about the player";
@@ -58,6 +61,7 @@ TEST_F(EntryTest, AnAbandonedMutexDoesNotStopTheNextStart)
 
 TEST_F(EntryTest, WithoutAPlayerTheStripNeverShowsAndTheIconStaysUntilTheQuit)
 {
+    ChooseFlash();
     desktop.players.SetCreateResult(os::hr::class_not_registered);
     bool stripEverShown = false;
     std::size_t iconsDuringPrompt = 0;
@@ -85,8 +89,20 @@ TEST_F(EntryTest, WithoutAPlayerTheStripNeverShowsAndTheIconStaysUntilTheQuit)
     EXPECT_EQ(record->data.size(), 84u);
 }
 
+TEST_F(EntryTest, WithoutAPlayerSettingOurOwnPlayerPlaysTheTickerMovie)
+{
+    desktop.windows.SetRunLimit(2'000);
+    desktop.downloads.Serve(ContentBaseUrl() + "ticker4.swf", os::sim::DownloadResponse::Body("--!movie 1\nfscommand('ticker', 'playing')\n"));
+    RunTicker(desktop.Os());
+    EXPECT_TRUE(desktop.players.All().empty()) << "the hosted control was never asked for";
+    ASSERT_EQ(desktop.downloads.Requests().size(), 2u);
+    EXPECT_EQ(desktop.downloads.Requests()[1].url, ContentBaseUrl() + "ticker4.swf");
+    EXPECT_TRUE(desktop.windows.MessageBoxes().empty());
+}
+
 TEST_F(EntryTest, YesToThePromptOpensTheDownloadPageAfterTheInformationBox)
 {
+    ChooseFlash();
     desktop.players.SetCreateResult(os::hr::class_not_registered);
     std::size_t openedBeforeInformation = 99;
     desktop.windows.onMessageBox = [&](const os::sim::MessageBoxCall& box)
@@ -115,6 +131,7 @@ TEST_F(EntryTest, YesToThePromptOpensTheDownloadPageAfterTheInformationBox)
 
 TEST_F(EntryTest, YesWithoutAConnectionSaysSoAndQuits)
 {
+    ChooseFlash();
     desktop.players.SetCreateResult(os::hr::class_not_registered);
     desktop.internet.SetConnected(false);
     desktop.windows.onMessageBox = [](const os::sim::MessageBoxCall&)

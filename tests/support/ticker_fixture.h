@@ -30,7 +30,7 @@ namespace testing_support
 
         app::TtickForm& Start()
         {
-            tick = std::make_unique<app::TtickForm>(app, players);
+            tick = std::make_unique<app::TtickForm>(app, chosen ? *chosen : players);
             return *tick;
         }
 
@@ -55,6 +55,7 @@ namespace testing_support
         bool HasTrayIcon() { return tick && desktop.shell.TrayIcon(tick->Handle(), app::TrayIconId).has_value(); }
 
         player::SystemPlayerFactory players{ desktop.players };
+        player::PlayerFactory* chosen = nullptr; // another factory than the hosted control's
         std::unique_ptr<app::TtickForm> tick;
     };
 

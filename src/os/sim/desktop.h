@@ -4,6 +4,7 @@
 #pragma once
 
 #include "os/os.h"
+#include "os/sim/downloads.h"
 #include "os/sim/internet.h"
 #include "os/sim/players.h"
 #include "os/sim/process.h"
@@ -40,6 +41,7 @@ namespace os::sim
         SimShell shell;
         SimRegistry registry;
         SimInternet internet;
+        SimDownloads downloads;
         SimProcess process;
         SimPlayers players;
 

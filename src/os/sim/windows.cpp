@@ -25,20 +25,27 @@ namespace os::sim
           public:
             std::vector<PaintOp> ops;
 
-            void FillRect(const Rect& r, Color c) override { ops.push_back({ PaintOp::Kind::fill, r, c, {}, {}, 0, {} }); }
-            void FrameRect(const Rect& r, Color c) override { ops.push_back({ PaintOp::Kind::frame, r, c, {}, {}, 0, {} }); }
+            void FillRect(const Rect& r, Color c) override { ops.push_back({ PaintOp::Kind::fill, r, c, {}, {}, 0, {}, {} }); }
+            void FrameRect(const Rect& r, Color c) override { ops.push_back({ PaintOp::Kind::frame, r, c, {}, {}, 0, {}, {} }); }
             void DrawBitmap(int x, int y, const Bitmap& b) override
             {
-                ops.push_back({ PaintOp::Kind::bitmap, Rect::FromBounds(x, y, b.width, b.height), 0, b.name, {}, 0, {} });
+                ops.push_back({ PaintOp::Kind::bitmap, Rect::FromBounds(x, y, b.width, b.height), 0, b.name, {}, 0, {}, {} });
             }
             void DrawString(const std::string& text, const Rect& r, const Font& f, Color c, UINT flags) override
             {
-                ops.push_back({ PaintOp::Kind::text, r, c, text, f, flags, {} });
+                ops.push_back({ PaintOp::Kind::text, r, c, text, f, flags, {}, {} });
             }
             void DrawIcon(int x, int y, IconHandle icon) override
             {
-                ops.push_back({ PaintOp::Kind::icon, Rect::FromBounds(x, y, 32, 32), 0, {}, {}, 0, icon });
+                ops.push_back({ PaintOp::Kind::icon, Rect::FromBounds(x, y, 32, 32), 0, {}, {}, 0, icon, {} });
             }
+            void DrawWideText(int x, int y, const std::wstring& text, const Font& f, Color c) override
+            {
+                const Size extent = windows.MeasureText(text, f);
+                ops.push_back({ PaintOp::Kind::widetext, Rect::FromBounds(x, y, extent.cx, extent.cy), c, {}, f, 0, {}, text });
+            }
+            explicit RecordingCanvas(SimWindows& w) : windows(w) {}
+            SimWindows& windows;
         };
 
         void CollectIds(const std::vector<MenuSnapshotItem>& items, const std::string& caption, const MenuSnapshotItem*& found)
@@ -317,6 +324,8 @@ namespace os::sim
             DestroyMenu(w->systemMenu);
         if (_capture == hwnd)
             _capture = Hwnd{};
+        if (_tracking == hwnd)
+            _tracking = Hwnd{};
         _windows.erase(hwnd);
     }
 
@@ -397,12 +406,7 @@ namespace os::sim
                 return true;
             }
         }
-        if (auto next = NextTimer(_clock.Now()))
-        {
-            FireTimer(*next);
-            return true;
-        }
-        return false;
+        return FireNextDue(_clock.Now());
     }
 
     bool SimWindows::PumpMessages()
@@ -440,6 +444,42 @@ namespace os::sim
         Dispatch(msg, true);
     }
 
+    bool SimWindows::FireNextDue(std::uint64_t limit)
+    {
+        const auto timer = NextTimer(limit);
+        const Work* work = nullptr;
+        for (const Work& w : _work)
+            if (w.due <= limit && (!work || w.due < work->due || (w.due == work->due && w.seq < work->seq)))
+                work = &w;
+        if (work && (!timer || work->due < _timers[*timer].due ||
+                     (work->due == _timers[*timer].due && work->seq < _timers[*timer].seq)))
+        {
+            _clock.Set(std::max(_clock.Now(), work->due));
+            auto run = std::move(const_cast<Work*>(work)->run);
+            const std::uint64_t id = work->id;
+            std::erase_if(_work, [&](const Work& w) { return w.id == id; });
+            run();
+            return true;
+        }
+        if (!timer)
+            return false;
+        _clock.Set(std::max(_clock.Now(), _timers[*timer].due));
+        FireTimer(*timer);
+        return true;
+    }
+
+    std::uint64_t SimWindows::ScheduleWork(std::uint64_t due, std::function<void()> work)
+    {
+        const std::uint64_t id = _nextWork++;
+        _work.push_back({ id, due, ++_timerSeq, std::move(work) });
+        return id;
+    }
+
+    void SimWindows::CancelWork(std::uint64_t id)
+    {
+        std::erase_if(_work, [&](const Work& w) { return w.id == id; });
+    }
+
     void SimWindows::Advance(std::uint64_t ms)
     {
         const std::uint64_t target = _clock.Now() + ms;
@@ -448,11 +488,8 @@ namespace os::sim
             PumpMessages();
             if (_quitRetrieved)
                 break;
-            auto next = NextTimer(target);
-            if (!next)
+            if (!FireNextDue(target))
                 break;
-            _clock.Set(std::max(_clock.Now(), _timers[*next].due));
-            FireTimer(*next);
         }
         if (_clock.Now() < target)
             _clock.Set(target);
@@ -467,11 +504,8 @@ namespace os::sim
             PumpMessages();
             if (_quitRetrieved)
                 break;
-            auto next = NextTimer(limit);
-            if (!next)
+            if (!FireNextDue(limit))
                 break; // nothing will ever happen again, or the run limit is reached
-            _clock.Set(std::max(_clock.Now(), _timers[*next].due));
-            FireTimer(*next);
         }
         return _exitCode;
     }
@@ -1032,7 +1066,7 @@ namespace os::sim
 
     void SimWindows::Paint(Hwnd hwnd, const std::function<void(ICanvas&)>& paint)
     {
-        RecordingCanvas canvas;
+        RecordingCanvas canvas(*this);
         paint(canvas);
         if (Window* w = Find(hwnd))
         {
@@ -1040,6 +1074,35 @@ namespace os::sim
             w->paintCount++;
             w->invalid = false;
         }
+    }
+
+    Size SimWindows::MeasureText(const std::wstring& text, const Font& f)
+    {
+        const int height = f.height == 0 ? 11 : (f.height < 0 ? -f.height : f.height);
+        const int advance = (height + 1) / 2 + (f.bold ? 1 : 0);
+        return { static_cast<int>(text.size()) * advance, height };
+    }
+
+    bool SimWindows::TrackMouseLeave(Hwnd hwnd)
+    {
+        if (!Find(hwnd))
+            return false;
+        _tracking = hwnd;
+        return true;
+    }
+
+    // The tracked window learns that the pointer has left its client area.
+    void SimWindows::LeaveTracked(Point screen)
+    {
+        if (_tracking == Hwnd{})
+            return;
+        const Hwnd tracked = _tracking;
+        const Window* w = Find(tracked);
+        if (w && WindowFromPoint(screen) == tracked && GetClientRect(tracked).Contains(ScreenToClient(tracked, screen)))
+            return;
+        _tracking = Hwnd{};
+        if (w)
+            Post(tracked, wm::mouseleave, 0, 0);
     }
 
     // ------------------------------------------------------------------ timers
@@ -1259,9 +1322,13 @@ namespace os::sim
     void SimWindows::MouseMove(Point p)
     {
         _system.SetCursorPos(p);
+        LeaveTracked(p);
         Hwnd target = _capture != Hwnd{} && Find(_capture) ? _capture : WindowFromPoint(p);
         if (target == Hwnd{} || !IsWindowEnabled(TopLevelOf(target)))
+        {
+            PumpMessages(); // a WM_MOUSELEAVE that the move made
             return;
+        }
         const int hit = static_cast<int>(Send(target, wm::nchittest, 0, LParamFromPoint(p)));
         if (!Find(target))
             return;

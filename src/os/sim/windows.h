@@ -30,6 +30,7 @@ namespace os::sim
             bitmap,
             text,
             icon,
+            widetext, // DrawWideText: `wide` at rect's top-left; rect is the measured extent
         };
         Kind kind = Kind::fill;
         Rect rect;
@@ -38,6 +39,7 @@ namespace os::sim
         Font font;
         UINT flags = 0;
         IconHandle icon{};
+        std::wstring wide;
     };
 
     struct MessageBoxCall
@@ -96,6 +98,12 @@ namespace os::sim
         void Advance(std::uint64_t ms);
         // Dispatches what is pending at the current time.
         void ProcessPending() { PumpMessages(); }
+        // Work that the simulated machine does in the background (a download's
+        // worker): run by the loop at its virtual due time, in order with the
+        // timers; it may post messages. Returns an id for CancelWork.
+        std::uint64_t ScheduleWork(std::uint64_t due, std::function<void()> work);
+        void CancelWork(std::uint64_t id);
+        std::size_t PendingWork() const { return _work.size(); }
         // The longest virtual time a RunMessageLoop may run before it gives up.
         void SetRunLimit(std::uint64_t ms) { _runLimit = ms; }
         // Virtual time that a synchronous repaint (UpdateWindow that paints) costs.
@@ -125,6 +133,8 @@ namespace os::sim
         void Click(Point p, int button = vk::lbutton);
         void KeyPress(int vk);
         Hwnd WindowFromPoint(Point p) const;
+        // The window that asked for WM_MOUSELEAVE and has not had it yet.
+        Hwnd MouseLeaveTracked() const { return _tracking; }
 
         // A user's move or size loop that the next press on a caption or sizing
         // border runs: the pointer goes through `path`, with Ctrl down or up as each
@@ -192,6 +202,11 @@ namespace os::sim
         void InvalidateRect(Hwnd hwnd, const Rect* r) override;
         void UpdateWindow(Hwnd hwnd) override;
         void Paint(Hwnd hwnd, const std::function<void(ICanvas&)>& paint) override;
+        // A deterministic font: every UTF-16 unit is half the character height wide
+        // (rounded up, one more when bold), and a line is the character height tall
+        // (11 pixels for a height of 0).
+        Size MeasureText(const std::wstring& text, const Font& f) override;
+        bool TrackMouseLeave(Hwnd hwnd) override;
 
         LRESULT Send(Hwnd hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
         bool Post(Hwnd hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -281,6 +296,10 @@ namespace os::sim
         bool RetrieveOne(); // dispatches one message; false when nothing is pending
         std::optional<std::size_t> NextTimer(std::uint64_t limit) const;
         void FireTimer(std::size_t index);
+        // Fires the earliest timer or work due no later than `limit`, moving the
+        // clock to its due time; false when nothing is due by then.
+        bool FireNextDue(std::uint64_t limit);
+        void LeaveTracked(Point screen);
         std::vector<MenuSnapshotItem> Snapshot(MenuHandle menu) const;
 
         Clock& _clock;
@@ -290,6 +309,16 @@ namespace os::sim
         std::intptr_t _nextHandle = 0x10010;
         std::deque<Msg> _queue;
         std::vector<Timer> _timers;
+        struct Work
+        {
+            std::uint64_t id = 0;
+            std::uint64_t due = 0;
+            std::uint64_t seq = 0;
+            std::function<void()> run;
+        };
+        std::vector<Work> _work;
+        std::uint64_t _nextWork = 1;
+        Hwnd _tracking{};
         std::uint64_t _timerSeq = 0;
         IMessageFilter* _filter = nullptr;
         bool _quitPosted = false;

@@ -1,6 +1,7 @@
 #include "os/win32/backend.h"
 
 #include "os/win32/advapi32.h"
+#include "os/win32/downloads.h"
 #include "os/win32/gdi32.h"
 #include "os/win32/kernel32.h"
 #include "os/win32/ole32.h"
@@ -20,14 +21,15 @@ namespace os::win32
         Win32Shell shell;
         Win32Registry registry;
         Win32Internet internet;
+        Win32Downloads downloads;
         Win32Process process;
         Win32PlayerFactory players;
     };
 
     Backend::Backend()
         : _adapters(std::make_unique<Adapters>()), _os{ _adapters->windows,  _adapters->system,   _adapters->shell,
-                                                        _adapters->registry, _adapters->internet, _adapters->process,
-                                                        _adapters->players }
+                                                        _adapters->registry, _adapters->internet, _adapters->downloads,
+                                                        _adapters->process,  _adapters->players }
     {
     }
 

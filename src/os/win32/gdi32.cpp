@@ -166,9 +166,114 @@ namespace os::win32
             ::DrawIcon(_dc, x, y, ToHicon(icon));
     }
 
+    void GdiCanvas::DrawWideText(int x, int y, const std::wstring& text, const Font& f, Color c)
+    {
+        if (text.empty() || text.size() > INT_MAX)
+            return;
+        Selection font(_dc, _fonts.Get(f));
+        const UINT oldAlign = SetTextAlign(_dc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
+        const int oldMode = SetBkMode(_dc, TRANSPARENT);
+        const COLORREF oldColor = SetTextColor(_dc, ToColorref(c));
+        ExtTextOutW(_dc, x, y, 0, nullptr, text.data(), static_cast<UINT>(text.size()), nullptr);
+        SetTextColor(_dc, oldColor);
+        SetBkMode(_dc, oldMode);
+        if (oldAlign != GDI_ERROR)
+            SetTextAlign(_dc, oldAlign);
+    }
+
+    TextMeasurer::~TextMeasurer()
+    {
+        if (_dc)
+            DeleteDC(_dc);
+    }
+
+    Size TextMeasurer::Measure(const std::wstring& text, HFONT font)
+    {
+        if (text.size() > INT_MAX)
+            return {};
+        if (!_dc)
+            _dc = CreateCompatibleDC(nullptr);
+        if (!_dc)
+            return {};
+        // Without a font, the extent in the DC's own font, which is what a canvas
+        // draws such text in.
+        Selection selected(_dc, font);
+        SIZE size{};
+        if (!GetTextExtentPoint32W(_dc, text.data(), static_cast<int>(text.size()), &size))
+            return {};
+        return { size.cx, size.cy };
+    }
+
     // ------------------------------------------------------------------ WM_PAINT
 
-    void PaintBuffered(HWND hwnd, FontCache& fonts, const std::function<void(ICanvas&)>& paint)
+    BackBuffer::~BackBuffer()
+    {
+        Release();
+    }
+
+    void BackBuffer::Release()
+    {
+        if (_dc && _old)
+            SelectObject(_dc, _old);
+        if (_bitmap)
+            DeleteObject(_bitmap);
+        if (_dc)
+            DeleteDC(_dc);
+        _dc = nullptr;
+        _bitmap = nullptr;
+        _old = nullptr;
+        _width = _height = 0;
+    }
+
+    HDC BackBuffer::Get(HDC screen, int width, int height)
+    {
+        if (_dc && width <= _width && height <= _height)
+            return _dc;
+        // Grows to hold both the old and the new size, so that two windows of
+        // different shapes painting in turn do not remake it each time.
+        const int newWidth = width > _width ? width : _width;
+        const int newHeight = height > _height ? height : _height;
+        Release();
+        _dc = CreateCompatibleDC(screen);
+        if (!_dc)
+            return nullptr;
+        _bitmap = CreateCompatibleBitmap(screen, newWidth, newHeight);
+        _old = _bitmap ? SelectObject(_dc, _bitmap) : nullptr;
+        if (!_old || _old == HGDI_ERROR)
+        {
+            _old = nullptr;
+            Release();
+            return nullptr;
+        }
+        _width = newWidth;
+        _height = newHeight;
+        return _dc;
+    }
+
+    namespace
+    {
+        // Draws the invalid part of the window on `memory` and copies it to the window.
+        // It starts from black, as a new bitmap would, so that what a paint leaves
+        // uncovered never shows an earlier paint of another window.
+        void Compose(const PaintScope& scope, HDC memory, FontCache& fonts, const std::function<void(ICanvas&)>& paint)
+        {
+            const RECT& dirty = scope.Dirty();
+            const int width = dirty.right - dirty.left;
+            const int height = dirty.bottom - dirty.top;
+            const int saved = SaveDC(memory);
+            IntersectClipRect(memory, dirty.left, dirty.top, dirty.right, dirty.bottom);
+            PatBlt(memory, dirty.left, dirty.top, width, height, BLACKNESS);
+            {
+                GdiCanvas canvas(memory, fonts);
+                paint(canvas);
+            }
+            if (saved)
+                RestoreDC(memory, saved);
+            BitBlt(scope.Dc(), dirty.left, dirty.top, width, height, memory, dirty.left, dirty.top, SRCCOPY);
+        }
+    } // namespace
+
+    void PaintBuffered(HWND hwnd, FontCache& fonts, BackBuffer& buffer, const std::function<void(ICanvas&)>& paint)
     {
         PaintScope scope(hwnd);
         if (!scope.Dc())
@@ -179,6 +284,22 @@ namespace os::win32
         const int height = client.bottom - client.top;
         if (width <= 0 || height <= 0)
             return;
+        if (!buffer.InUse())
+        {
+            HDC memory = buffer.Get(scope.Dc(), width, height);
+            if (!memory)
+                return;
+            buffer.SetInUse(true);
+            struct Done
+            {
+                BackBuffer& buffer;
+                ~Done() { buffer.SetInUse(false); }
+            } done{ buffer };
+            Compose(scope, memory, fonts, paint);
+            return;
+        }
+        // A paint inside another window's paint (its handler updated a window): a
+        // bitmap of its own for this one.
         MemoryDc memory(scope.Dc());
         if (!memory.Get())
             return;
@@ -186,12 +307,6 @@ namespace os::win32
         if (!bitmap)
             return;
         Selection target(memory.Get(), bitmap.Get());
-        {
-            GdiCanvas canvas(memory.Get(), fonts);
-            paint(canvas);
-        }
-        const RECT& dirty = scope.Dirty();
-        BitBlt(scope.Dc(), dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, memory.Get(), dirty.left,
-               dirty.top, SRCCOPY);
+        Compose(scope, memory.Get(), fonts, paint);
     }
 } // namespace os::win32

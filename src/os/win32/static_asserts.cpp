@@ -1,13 +1,13 @@
-// Every constant and structure layout of os/types.h against the SDK's, at compile
-// time. The seam's values are the documented Win32 ones; a mistake in one of them
-// stops the Windows build here.
+// Every constant and structure layout of the seam (os/types.h, os/os.h) against the
+// SDK's, at compile time. The seam's values are the documented Win32 ones; a mistake
+// in one of them stops the Windows build here.
 //
 // Handles that the SDK defines as pointer casts (HWND_TOPMOST, HKEY_CURRENT_USER,
 // IDC_ARROW) cannot be compared in a constant expression; the backend's tests compare
 // them at run time, and the cursor and icon ids are checked here through their OEM
 // resource numbers.
 #define OEMRESOURCE
-#include "os/types.h"
+#include "os/os.h"
 
 #include <windows.h>
 
@@ -52,6 +52,9 @@ namespace os::win32
     static_assert(sizeof(Rect) == sizeof(RECT));
     static_assert(offsetof(Rect, left) == offsetof(RECT, left) && offsetof(Rect, top) == offsetof(RECT, top) &&
                   offsetof(Rect, right) == offsetof(RECT, right) && offsetof(Rect, bottom) == offsetof(RECT, bottom));
+
+    static_assert(sizeof(Size) == sizeof(SIZE) && offsetof(Size, cx) == offsetof(SIZE, cx) &&
+                  offsetof(Size, cy) == offsetof(SIZE, cy));
 
     static_assert(sizeof(WindowPos) == sizeof(WINDOWPOS));
     static_assert(offsetof(WindowPos, hwnd) == offsetof(WINDOWPOS, hwnd) &&
@@ -118,6 +121,8 @@ namespace os::win32
                   Same(wm::rbuttonup, WM_RBUTTONUP) && Same(wm::rbuttondblclk, WM_RBUTTONDBLCLK) && Same(wm::sizing, WM_SIZING) &&
                   Same(wm::moving, WM_MOVING) && Same(wm::entersizemove, WM_ENTERSIZEMOVE) &&
                   Same(wm::exitsizemove, WM_EXITSIZEMOVE) && Same(wm::user, WM_USER));
+    // The pointer leaving a window that asked to be told (TrackMouseEvent).
+    static_assert(Same(wm::mouseleave, WM_MOUSELEAVE));
 
     // ------------------------------------------------------------------ positions, showing, hit tests
 

@@ -295,7 +295,27 @@ namespace os::win32
 
     void Win32Windows::Paint(Hwnd hwnd, const std::function<void(ICanvas&)>& paint)
     {
-        PaintBuffered(ToHwnd(hwnd), _fonts, paint);
+        PaintBuffered(ToHwnd(hwnd), _fonts, _backBuffer, paint);
+    }
+
+    Size Win32Windows::MeasureText(const std::wstring& text, const Font& f)
+    {
+        return _measurer.Measure(text, _fonts.Get(f));
+    }
+
+    bool Win32Windows::TrackMouseLeave(Hwnd hwnd)
+    {
+        // With the pointer already elsewhere, Windows posts the leave at once; Wine
+        // starts no tracking at all then, so the leave is posted here on both.
+        POINT pointer{};
+        if (::IsWindow(ToHwnd(hwnd)) && GetCursorPos(&pointer) && WindowFromPoint(pointer) != ToHwnd(hwnd))
+            return PostMessageW(ToHwnd(hwnd), WM_MOUSELEAVE, 0, 0) != FALSE;
+        TRACKMOUSEEVENT track{};
+        track.cbSize = sizeof(track);
+        track.dwFlags = TME_LEAVE;
+        track.hwndTrack = ToHwnd(hwnd);
+        track.dwHoverTime = HOVER_DEFAULT;
+        return TrackMouseEvent(&track) != FALSE;
     }
 
     // ------------------------------------------------------------------ messages and loops

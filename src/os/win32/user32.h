@@ -52,6 +52,8 @@ namespace os::win32
         void InvalidateRect(Hwnd hwnd, const Rect* r) override;
         void UpdateWindow(Hwnd hwnd) override;
         void Paint(Hwnd hwnd, const std::function<void(ICanvas&)>& paint) override;
+        Size MeasureText(const std::wstring& text, const Font& f) override;
+        bool TrackMouseLeave(Hwnd hwnd) override;
 
         LRESULT Send(Hwnd hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
         bool Post(Hwnd hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -86,6 +88,8 @@ namespace os::win32
         HICON AppIcon(int size);
 
         FontCache& _fonts;
+        BackBuffer _backBuffer;
+        TextMeasurer _measurer;
         HINSTANCE _instance;
         IMessageFilter* _filter = nullptr;
         // Lower-cased class name and CS_DBLCLKS -> the name registered for it.

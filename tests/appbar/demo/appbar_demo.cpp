@@ -75,7 +75,7 @@ int main()
     auto backend = os::win32::CreateBackend();
     os::Os& real = backend->Os();
     PrintingShell shell(real.shell);
-    os::Os os{ real.windows, real.system, shell, real.registry, real.internet, real.process, real.players };
+    os::Os os{ real.windows, real.system, shell, real.registry, real.internet, real.downloads, real.process, real.players };
 
     auto printWork = [&](const char* when)
     {

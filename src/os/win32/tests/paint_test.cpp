@@ -149,6 +149,72 @@ namespace os::win32::test
         EXPECT_EQ(fonts.Count(), 1u);
     }
 
+    TEST(CanvasTest, WideTextIsDrawnFromItsTopLeftInsideTheExtentMeasuredForIt)
+    {
+        Surface s(220, 50);
+        FontCache fonts;
+        GdiCanvas canvas(s.Dc(), fonts);
+        canvas.FillRect({ 0, 0, 220, 50 }, Rgb(0, 128, 0));
+        auto backend = CreateBackend();
+        IWindowManager& wm = backend->Os().windows;
+
+        // Headlines are not ASCII: Cyrillic and accented Latin in one line.
+        const Font font{ "Tahoma", -16, false };
+        const std::wstring text = L"\x0416\x0443\x0440\x043D\x0430\x043B caf\x00E9";
+        const Size extent = wm.MeasureText(text, font);
+        ASSERT_GT(extent.cx, 40);
+        ASSERT_GE(extent.cy, 16);
+        ASSERT_LT(extent.cx, 180);
+        canvas.DrawWideText(30, 12, text, font, Rgb(255, 255, 255));
+
+        const Rect box{ 30, 12, 30 + extent.cx, 12 + extent.cy };
+        EXPECT_GT(s.Count(kWhite, box), 30) << "no text drawn";
+        // Nothing outside the measured box, and the background inside it kept.
+        EXPECT_EQ(s.Count(kGreen, { 0, 0, 220, 50 }) - s.Count(kGreen, box), 220 * 50 - box.Width() * box.Height())
+            << "text drawn outside its measured extent";
+        EXPECT_GT(s.Count(kGreen, box), box.Width() * box.Height() / 3) << "the background was painted";
+        // The DC is left as it was.
+        EXPECT_EQ(GetBkMode(s.Dc()), OPAQUE);
+        EXPECT_EQ(GetTextAlign(s.Dc()), static_cast<UINT>(TA_TOP | TA_LEFT | TA_NOUPDATECP));
+        EXPECT_EQ(GetCurrentObject(s.Dc(), OBJ_FONT), GetStockObject(SYSTEM_FONT));
+
+        // Text past the surface's edge is clipped, not wrapped or refused.
+        canvas.DrawWideText(200, 12, text, font, Rgb(255, 0, 0));
+        EXPECT_GT(s.Count(kRed, { 200, 12, 220, 50 }), 0);
+        EXPECT_EQ(s.Count(kRed, { 0, 0, 200, 50 }), 0);
+    }
+
+    TEST(CanvasTest, MeasuredExtentsAddUpAndFollowTheFont)
+    {
+        auto backend = CreateBackend();
+        IWindowManager& wm = backend->Os().windows;
+        const Font regular{ "Tahoma", -13, false };
+        const Font large{ "Tahoma", -26, false };
+
+        const Size ab = wm.MeasureText(L"Norv", regular);
+        const Size cd = wm.MeasureText(L"ale \x2014 \x65B0\x805E", regular);
+        const Size abcd = wm.MeasureText(L"Norvale \x2014 \x65B0\x805E", regular);
+        ASSERT_GT(ab.cx, 0);
+        ASSERT_GT(cd.cx, 0);
+        EXPECT_EQ(abcd.cx, ab.cx + cd.cx) << "characters, not bytes, are measured";
+        EXPECT_EQ(abcd.cy, ab.cy);
+        EXPECT_EQ(wm.MeasureText(L"", regular).cx, 0);
+        // As the screen measures it.
+        FontCache fonts;
+        HDC screen = GetDC(nullptr);
+        ASSERT_NE(screen, nullptr);
+        HGDIOBJ old = SelectObject(screen, fonts.Get(regular));
+        SIZE onScreen{};
+        const std::wstring text = L"Norvale \x2014 \x65B0\x805E";
+        GetTextExtentPoint32W(screen, text.data(), static_cast<int>(text.size()), &onScreen);
+        SelectObject(screen, old);
+        ReleaseDC(nullptr, screen);
+        EXPECT_EQ(abcd, (Size{ onScreen.cx, onScreen.cy }));
+        const Size big = wm.MeasureText(L"Norv", large);
+        EXPECT_GE(big.cy, 26);
+        EXPECT_GT(big.cx, ab.cx * 3 / 2);
+    }
+
     TEST(CanvasTest, FontsAreMadeOncePerFaceHeightAndWeight)
     {
         FontCache fonts;
@@ -232,5 +298,72 @@ namespace os::win32::test
         EXPECT_EQ(painted, 0);
         wm.PumpMessages(); // would never end if the paint left the window invalid
         wm.Destroy(hwnd);
+    }
+
+    TEST(PaintTest, APaintInsideAnotherWindowsPaintLeavesBothIntactAndUncoveredPixelsAreBlack)
+    {
+        auto backend = CreateBackend();
+        IWindowManager& wm = backend->Os().windows;
+        Recorder outerRec{ wm };
+        Recorder innerRec{ wm };
+        Hwnd inner{};
+        // The outer window updates the inner one halfway through its own paint.
+        outerRec.handlers[WM_PAINT] = [&](Hwnd h, WPARAM, LPARAM) -> std::optional<LRESULT>
+        {
+            wm.Paint(h,
+                     [&](ICanvas& canvas)
+                     {
+                         canvas.FillRect({ 0, 0, 80, 20 }, Rgb(255, 0, 0));
+                         wm.InvalidateRect(inner, nullptr);
+                         wm.UpdateWindow(inner);
+                         canvas.FillRect({ 0, 20, 80, 40 }, Rgb(0, 0, 255));
+                     });
+            return 0;
+        };
+        // The inner one leaves its right half unpainted.
+        innerRec.handlers[WM_PAINT] = [&](Hwnd h, WPARAM, LPARAM) -> std::optional<LRESULT>
+        {
+            wm.Paint(h, [&](ICanvas& canvas) { canvas.FillRect({ 0, 0, 40, 40 }, Rgb(0, 255, 0)); });
+            return 0;
+        };
+        WindowParams request;
+        request.className = "NorvalePaintTest";
+        request.style = WS_POPUP | WS_VISIBLE;
+        request.exStyle = WS_EX_TOPMOST;
+        request.bounds = Rect::FromBounds(0, 0, 80, 40);
+        const Hwnd outer = wm.Create(request, &outerRec);
+        request.bounds = Rect::FromBounds(200, 0, 280, 40);
+        inner = wm.Create(request, &innerRec);
+        ASSERT_NE(outer, Hwnd{});
+        ASSERT_NE(inner, Hwnd{});
+        wm.PumpMessages();
+        wm.InvalidateRect(outer, nullptr);
+        wm.UpdateWindow(outer);
+
+        auto pixel = [&](Hwnd h, int x, int y)
+        {
+            HDC dc = GetDC(ToHwnd(h));
+            const COLORREF c = GetPixel(dc, x, y);
+            ReleaseDC(ToHwnd(h), dc);
+            return c;
+        };
+        EXPECT_EQ(pixel(outer, 10, 5), RGB(255, 0, 0));
+        EXPECT_EQ(pixel(outer, 70, 35), RGB(0, 0, 255));
+        EXPECT_EQ(pixel(inner, 10, 5), RGB(0, 255, 0));
+        EXPECT_EQ(pixel(inner, 70, 35), RGB(0, 0, 0)) << "an earlier paint showed through";
+
+        // An invalid part alone is repainted; the rest of the window keeps its pixels.
+        innerRec.handlers[WM_PAINT] = [&](Hwnd h, WPARAM, LPARAM) -> std::optional<LRESULT>
+        {
+            wm.Paint(h, [&](ICanvas& canvas) { canvas.FillRect({ 0, 0, 80, 40 }, Rgb(255, 255, 0)); });
+            return 0;
+        };
+        const Rect part{ 60, 0, 80, 40 };
+        wm.InvalidateRect(inner, &part);
+        wm.UpdateWindow(inner);
+        EXPECT_EQ(pixel(inner, 70, 35), RGB(255, 255, 0));
+        EXPECT_EQ(pixel(inner, 10, 5), RGB(0, 255, 0));
+        wm.Destroy(inner);
+        wm.Destroy(outer);
     }
 } // namespace os::win32::test

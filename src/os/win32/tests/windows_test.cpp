@@ -446,4 +446,36 @@ namespace os::win32::test
         const Rect captioned = wm.AdjustWindowRectEx(client, WS_OVERLAPPEDWINDOW, 0);
         EXPECT_LT(captioned.top, client.top - GetSystemMetrics(SM_CYCAPTION) + 1);
     }
+
+    TEST_F(WindowsTest, TrackedWindowHearsOneMouseLeaveWhenThePointerGoes)
+    {
+        const Hwnd hwnd =
+            Make("NorvaleLeaveTest", WS_POPUP | WS_VISIBLE, Rect::FromBounds(100, 100, 300, 160), &rec, {}, WS_EX_TOPMOST);
+        ASSERT_NE(hwnd, Hwnd{});
+        auto pumpFor = [&](int ms)
+        {
+            const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
+            while (GetTickCount64() < end)
+            {
+                wm.PumpMessages();
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+            }
+            wm.PumpMessages();
+        };
+        SetCursorPos(150, 130);
+        pumpFor(200);
+        rec.Clear();
+
+        ASSERT_TRUE(wm.TrackMouseLeave(hwnd));
+        pumpFor(300);
+        EXPECT_EQ(rec.Count(WM_MOUSELEAVE), 0) << "left while the pointer stayed";
+        SetCursorPos(600, 600);
+        pumpFor(1200);
+        EXPECT_EQ(rec.Count(WM_MOUSELEAVE), 1);
+
+        // Asked again with the pointer already outside: told at once, and once.
+        ASSERT_TRUE(wm.TrackMouseLeave(hwnd));
+        pumpFor(600);
+        EXPECT_EQ(rec.Count(WM_MOUSELEAVE), 2);
+    }
 } // namespace os::win32::test

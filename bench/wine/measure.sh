@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# Measures ticker.exe under Wine on a virtual display: the CPU time that it (and the
+# Wine server and the X server working for it) spend over a window of seconds, its
+# wake-ups, and its peak working set (the peak resident set of its process), for
+#   scrolling  a movie whose headline scrolls at 60 frames a second
+#   static     the same drawing standing still
+#   none       the strip without a movie (the content server has none to give)
+#   bare       a bare GDI program that scrolls the same line at 60 frames a second
+#   bench/wine/measure.sh build-win/ticker.exe [seconds] [case...]
+# With PERF=1 it also samples where the program's CPU time goes, by module.
+# Not a test: it reports figures. It uses port 8421 (the build's default content
+# address) and a Wine prefix of its own under build-win/.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/../.." && pwd)
+exe=$(realpath "$1")
+seconds=${2:-60}
+shift $(($# < 2 ? $# : 2))
+cases=("$@")
+[ ${#cases[@]} -gt 0 ] || cases=(scrolling static none bare)
+
+work=$(mktemp -d)
+export WINEPREFIX=$here/build-win/wine-bench-prefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+server="" xvfb="" program=""
+cleanup() {
+  set +e
+  if [ -n "$program" ]; then kill "$program" 2>/dev/null; fi
+  if [ -f "$WINEPREFIX/system.reg" ]; then wineserver -k 2>/dev/null; fi
+  if [ -n "$server" ]; then kill "$server" 2>/dev/null; fi
+  if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null; fi
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+tick=$(getconf CLK_TCK)
+
+x86_64-w64-mingw32-g++-posix -O2 -std=c++20 -municode -mwindows -static -o "$work/bare_strip.exe" "$here/bench/wine/bare_strip.cpp"
+
+Xvfb -displayfd 3 -screen 0 1280x1024x24 3>"$work/display" >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=:$(head -n 1 "$work/display")
+mkdir -p "$WINEPREFIX"
+[ -f "$WINEPREFIX/system.reg" ] || { wineboot -i >/dev/null 2>&1 || true; wineserver -w; }
+
+cpu() { awk -v t="$tick" '{ printf "%.2f", ($14 + $15) / t }' "/proc/$1/stat"; }
+# Context switches of all the process's threads: how often it waits and wakes.
+switches() { cat /proc/"$1"/task/*/status | awk '/ctxt_switches/ { n += $2 } END { print n }'; }
+wineserver_pid() {
+  # The server of this prefix works in a folder named after the prefix's device and inode.
+  local id
+  id=$(printf 'server-%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
+  for p in $(pgrep -x wineserver64 || true) $(pgrep -x wineserver || true); do
+    [[ $(readlink "/proc/$p/cwd") == *"/$id" ]] && echo "$p" && return
+  done
+}
+
+printf '%-10s %10s %8s %10s %10s %12s %14s\n' case "cpu s" "% core" "wineserver" "X server" "wake-ups/s" "peak WS (MiB)"
+for c in "${cases[@]}"; do
+  case $c in
+    scrolling) folder=$here/bench/wine/content-scrolling run=$exe ;;
+    static) folder=$here/bench/wine/content-static run=$exe ;;
+    none) folder=$here/bench/wine/content-none run=$exe ;;
+    bare) folder=$here/bench/wine/content-none run=$work/bare_strip.exe ;;
+    *) echo "unknown case $c" >&2; exit 1 ;;
+  esac
+  wine reg delete 'HKCU\Software\Norvale' /f >/dev/null 2>&1 || true
+  python3 "$here/tests/wine/content_server.py" 8421 "$folder" >"$work/server.log" 2>&1 &
+  server=$!
+  sleep 1
+  wine "$run" >/dev/null 2>&1 &
+  program=$!
+  sleep 12 # loaded, completed, scrolling
+  ws=$(wineserver_pid)
+  p0=$(cpu "$program"); w0=$(cpu "$ws"); x0=$(cpu "$xvfb")
+  s0=$(switches "$program")
+  if [ "${PERF:-0}" = 1 ]; then
+    perf record -q -F 999 -p "$program" -o "$work/perf.data" -- sleep "$seconds" >/dev/null 2>&1
+  else
+    sleep "$seconds"
+  fi
+  p1=$(cpu "$program"); w1=$(cpu "$ws"); x1=$(cpu "$xvfb")
+  s1=$(switches "$program")
+  hwm=$(awk '/VmHWM/ { printf "%.1f", $2 / 1024 }' "/proc/$program/status")
+  awk -v c="$c" -v p="$p1 - $p0" -v w="$w1 - $w0" -v x="$x1 - $x0" -v s="$((s1 - s0))" -v n="$seconds" -v h="$hwm" \
+      'function d(e, a) { split(e, a, " - "); return a[1] - a[2] }
+       BEGIN { printf "%-10s %10.2f %8.2f %10.2f %10.2f %12.0f %14s\n", c, d(p), 100 * d(p) / n, d(w), d(x), s / n, h }'
+  if [ "${PERF:-0}" = 1 ]; then
+    perf report -i "$work/perf.data" --sort "${PERF_SORT:-dso}" --stdio 2>/dev/null | grep -v "^#" | grep -v "^$" | head -n "${PERF_LINES:-12}" | sed "s/^/  $c: /"
+  fi
+  wineserver -k 2>/dev/null || true
+  wait "$program" 2>/dev/null || true
+  program=""
+  kill "$server" 2>/dev/null || true
+  wait "$server" 2>/dev/null || true
+  server=""
+done

@@ -1,0 +1,141 @@
+#include "os/sim/downloads.h"
+
+#include <algorithm>
+
+namespace os::sim
+{
+    std::vector<std::string> SimDownloads::Urls() const
+    {
+        std::vector<std::string> out;
+        for (const auto& r : _requests)
+            out.push_back(r.url);
+        return out;
+    }
+
+    std::size_t SimDownloads::Running() const
+    {
+        return static_cast<std::size_t>(
+            std::count_if(_requests.begin(), _requests.end(), [](const DownloadRequest& r) { return !r.cancelled && !r.finished; }));
+    }
+
+    DownloadRequest* SimDownloads::Request(std::uint32_t id)
+    {
+        for (auto& r : _requests)
+            if (r.id == id)
+                return &r;
+        return nullptr;
+    }
+
+    std::uint32_t SimDownloads::Start(const std::string& url, const DownloadLimits& limits, Hwnd notify, UINT msg)
+    {
+        if (!_windows.IsWindow(notify))
+            return 0;
+        const std::uint32_t id = _next++;
+        _requests.push_back({ id, url, limits, _clock.Now(), false, false });
+        Active a;
+        a.notify = notify;
+        a.msg = msg;
+        a.deadline = _clock.Now() + limits.timeoutMs;
+        a.maxBytes = limits.maxBytes;
+        auto rule = _responses.find(url);
+        if (rule == _responses.end())
+        {
+            a.response.steps = 0; // unreachable
+            a.response.httpStatus = -1;
+        }
+        else
+        {
+            a.response = rule->second;
+            a.status.httpStatus = a.response.httpStatus;
+            if (a.response.announceLength && a.response.httpStatus < 400)
+                a.status.total = a.response.body.size();
+        }
+        auto& slot = _active[id] = std::move(a);
+        const std::uint64_t due = std::min(_clock.Now() + slot.response.delayMs, slot.deadline);
+        slot.work = _windows.ScheduleWork(due, [this, id] { Step(id, 0); });
+        return id;
+    }
+
+    void SimDownloads::Fail(Active& a, std::uint32_t id, std::string error)
+    {
+        a.status.state = DownloadStatus::State::failed;
+        a.status.error = std::move(error);
+        a.status.body.clear();
+        a.finished = true;
+        if (auto* r = Request(id))
+            r->finished = true;
+        _windows.Post(a.notify, a.msg, id, 0);
+    }
+
+    void SimDownloads::Step(std::uint32_t id, int step)
+    {
+        auto it = _active.find(id);
+        if (it == _active.end())
+            return;
+        Active& a = it->second;
+        a.work = 0;
+        const DownloadResponse& r = a.response;
+        if (_clock.Now() >= a.deadline && (step < r.steps || r.steps == 0))
+            return Fail(a, id, "timed out");
+        if (r.httpStatus < 0)
+            return Fail(a, id, "cannot connect");
+        if (r.httpStatus >= 400)
+            return Fail(a, id, "HTTP status " + std::to_string(r.httpStatus));
+        if (step == r.failAtStep)
+            return Fail(a, id, "connection lost");
+        const int steps = std::max(r.steps, 1);
+        const std::size_t size = r.body.size();
+        const std::size_t from = size * static_cast<std::size_t>(step) / static_cast<std::size_t>(steps);
+        const std::size_t to = size * static_cast<std::size_t>(step + 1) / static_cast<std::size_t>(steps);
+        a.status.body.insert(a.status.body.end(), r.body.begin() + static_cast<std::ptrdiff_t>(from),
+                             r.body.begin() + static_cast<std::ptrdiff_t>(to));
+        a.status.received = to;
+        if (a.status.received > a.maxBytes)
+            return Fail(a, id, "larger than " + std::to_string(a.maxBytes) + " bytes");
+        if (step + 1 >= steps)
+        {
+            a.status.state = DownloadStatus::State::done;
+            a.finished = true;
+            if (auto* req = Request(id))
+                req->finished = true;
+        }
+        else
+        {
+            const std::uint64_t due = std::min(_clock.Now() + r.stepMs, a.deadline);
+            a.work = _windows.ScheduleWork(due, [this, id, step] { Step(id, step + 1); });
+        }
+        _windows.Post(a.notify, a.msg, id, 0);
+    }
+
+    bool SimDownloads::Query(std::uint32_t id, DownloadStatus& status)
+    {
+        auto it = _active.find(id);
+        if (it == _active.end())
+            return false;
+        Active& a = it->second;
+        status.state = a.status.state;
+        status.received = a.status.received;
+        status.total = a.status.total;
+        status.httpStatus = a.status.httpStatus;
+        status.error = a.status.error;
+        status.body.clear();
+        if (a.status.state != DownloadStatus::State::running)
+        {
+            status.body = std::move(a.status.body);
+            _active.erase(it);
+        }
+        return true;
+    }
+
+    void SimDownloads::Cancel(std::uint32_t id)
+    {
+        auto it = _active.find(id);
+        if (it == _active.end())
+            return;
+        if (it->second.work)
+            _windows.CancelWork(it->second.work);
+        if (auto* r = Request(id); r && !r->finished)
+            r->cancelled = true;
+        _active.erase(it);
+    }
+} // namespace os::sim

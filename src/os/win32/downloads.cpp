@@ -1,0 +1,514 @@
+#include "os/win32/downloads.h"
+
+#include "os/win32/common.h"
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <atomic>
+#include <exception>
+#include <map>
+#include <mutex>
+#include <new>
+#include <optional>
+#include <string_view>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+namespace os::win32
+{
+    namespace
+    {
+        constexpr char kAgent[] = "NorvaleTicker";
+        constexpr ::DWORD kChunk = 16 * 1024;
+        // WinInet's own limit on the length of an address.
+        constexpr std::size_t kMaxAddress = INTERNET_MAX_URL_LENGTH;
+
+        enum class Source
+        {
+            http,
+            file
+        };
+
+        bool StartsWithNoCase(std::string_view text, std::string_view prefix)
+        {
+            if (text.size() < prefix.size())
+                return false;
+            for (std::size_t i = 0; i < prefix.size(); ++i)
+            {
+                char c = text[i];
+                if (c >= 'A' && c <= 'Z')
+                    c = static_cast<char>(c - 'A' + 'a');
+                if (c != prefix[i])
+                    return false;
+            }
+            return true;
+        }
+
+        // Where an address is read from; nothing for anything but http, https and a
+        // path from a drive's root. Paths of other machines and devices (\\server\share,
+        // \\?\, \\.\) are refused: nothing reaches the network here but through http.
+        std::optional<Source> SourceOf(const std::string& url)
+        {
+            if (url.empty() || url.size() > kMaxAddress)
+                return std::nullopt;
+            for (const unsigned char c : url)
+                if (c < 0x20 || c == 0x7F)
+                    return std::nullopt;
+            if (StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://"))
+                return Source::http;
+            const bool drive = (url[0] >= 'A' && url[0] <= 'Z') || (url[0] >= 'a' && url[0] <= 'z');
+            if (url.size() > 3 && drive && url[1] == ':' && (url[2] == '\\' || url[2] == '/'))
+                return Source::file;
+            return std::nullopt;
+        }
+
+        class Deadline
+        {
+          public:
+            explicit Deadline(::DWORD ms) : _end(GetTickCount64() + (ms ? ms : 1)) {}
+            bool Passed() const { return GetTickCount64() >= _end; }
+            ::DWORD Remaining() const
+            {
+                const ULONGLONG now = GetTickCount64();
+                return now >= _end ? 0 : static_cast<::DWORD>(_end - now);
+            }
+
+          private:
+            ULONGLONG _end;
+        };
+
+        class InternetScope
+        {
+          public:
+            explicit InternetScope(HINTERNET handle) : _handle(handle) {}
+            InternetScope(const InternetScope&) = delete;
+            InternetScope& operator=(const InternetScope&) = delete;
+            InternetScope& operator=(InternetScope&& other) noexcept
+            {
+                std::swap(_handle, other._handle);
+                return *this;
+            }
+            ~InternetScope()
+            {
+                if (_handle)
+                    InternetCloseHandle(_handle);
+            }
+            HINTERNET Get() const { return _handle; }
+
+          private:
+            HINTERNET _handle;
+        };
+
+        class FileScope
+        {
+          public:
+            explicit FileScope(HANDLE handle) : _handle(handle) {}
+            FileScope(const FileScope&) = delete;
+            FileScope& operator=(const FileScope&) = delete;
+            ~FileScope()
+            {
+                if (_handle != INVALID_HANDLE_VALUE)
+                    CloseHandle(_handle);
+            }
+            HANDLE Get() const { return _handle; }
+
+          private:
+            HANDLE _handle;
+        };
+
+        std::string InternetError(::DWORD code)
+        {
+            switch (code)
+            {
+            case ERROR_INTERNET_TIMEOUT: return "timed out";
+            case ERROR_INTERNET_NAME_NOT_RESOLVED: return "host name not resolved";
+            case ERROR_INTERNET_CANNOT_CONNECT: return "cannot connect";
+            case ERROR_INTERNET_CONNECTION_ABORTED:
+            case ERROR_INTERNET_CONNECTION_RESET: return "connection lost";
+            case ERROR_INTERNET_INVALID_URL:
+            case ERROR_INTERNET_UNRECOGNIZED_SCHEME: return "not a valid address";
+            default: return "internet error " + std::to_string(code);
+            }
+        }
+
+        struct Job
+        {
+            std::uint32_t id = 0;
+            HWND notify = nullptr;
+            UINT msg = 0;
+            // Guarded by Shared::mutex.
+            DownloadStatus status;
+            bool abandoned = false;
+            bool messageWaiting = false;
+        };
+    } // namespace
+
+    struct Win32Downloads::Shared
+    {
+        std::mutex mutex;
+        std::map<std::uint32_t, std::shared_ptr<Job>> jobs;
+        std::uint32_t lastId = 0;
+        std::atomic<int> workers{ 0 };
+    };
+
+    namespace
+    {
+        // A worker's only way to its download's state. Every change is made under the
+        // mutex and posted under it too, which is what lets Cancel promise that no
+        // message follows its return.
+        class Reporter
+        {
+          public:
+            Reporter(std::mutex& mutex, std::shared_ptr<Job> job) : _mutex(mutex), _job(std::move(job)) {}
+
+            // False when the download was abandoned: the worker stops reading.
+            bool Progress(std::uint64_t received, std::uint64_t total)
+            {
+                std::lock_guard lock(_mutex);
+                DownloadStatus& s = _job->status;
+                if (s.received != received || s.total != total)
+                {
+                    s.received = received;
+                    s.total = total;
+                    NotifyLocked();
+                }
+                return !_job->abandoned;
+            }
+            void HttpStatus(int status)
+            {
+                std::lock_guard lock(_mutex);
+                _job->status.httpStatus = status;
+            }
+            void Done(std::vector<std::uint8_t> body)
+            {
+                std::lock_guard lock(_mutex);
+                DownloadStatus& s = _job->status;
+                s.received = body.size();
+                s.body = std::move(body);
+                s.state = DownloadStatus::State::done;
+                NotifyLocked();
+            }
+            void Fail(std::string why)
+            {
+                std::lock_guard lock(_mutex);
+                DownloadStatus& s = _job->status;
+                s.error = std::move(why);
+                s.state = DownloadStatus::State::failed;
+                NotifyLocked();
+            }
+
+          private:
+            // One message waits at most: later changes are read by its Query.
+            void NotifyLocked()
+            {
+                if (_job->abandoned || _job->messageWaiting)
+                    return;
+                if (PostMessageW(_job->notify, _job->msg, static_cast<WPARAM>(_job->id), 0))
+                    _job->messageWaiting = true;
+            }
+
+            std::mutex& _mutex;
+            std::shared_ptr<Job> _job;
+        };
+
+        std::string TooLarge(std::size_t cap)
+        {
+            return "larger than " + std::to_string(cap) + " bytes";
+        }
+
+        std::string TimedOut(::DWORD ms)
+        {
+            return "no complete answer within " + std::to_string(ms) + " ms";
+        }
+
+        // Bounds every wait of a connection by the time the download has left.
+        void SetTimeouts(HINTERNET handle, ::DWORD ms)
+        {
+            for (::DWORD option :
+                 { INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT })
+                InternetSetOptionA(handle, option, &ms, sizeof(ms));
+        }
+
+        // The request, sent, with its answer's headers read; null (and the reason in
+        // `why`) when it cannot be made. The connection is made step by step rather than
+        // by InternetOpenUrl so that the time-outs are set on the connection and the
+        // request themselves: a session's receive time-out does not reach a request on
+        // every WinInet (Wine's waits for the headers without end).
+        HINTERNET SendRequest(HINTERNET session, const std::string& url, const Deadline& deadline, std::string& why,
+                              InternetScope& connection)
+        {
+            std::string host(INTERNET_MAX_HOST_NAME_LENGTH + 1, '\0');
+            std::string path(url.size() + 1, '\0');
+            std::string extra(url.size() + 1, '\0');
+            URL_COMPONENTSA parts{};
+            parts.dwStructSize = sizeof(parts);
+            parts.lpszHostName = host.data();
+            parts.dwHostNameLength = static_cast<::DWORD>(host.size());
+            parts.lpszUrlPath = path.data();
+            parts.dwUrlPathLength = static_cast<::DWORD>(path.size());
+            parts.lpszExtraInfo = extra.data();
+            parts.dwExtraInfoLength = static_cast<::DWORD>(extra.size());
+            if (!InternetCrackUrlA(url.c_str(), static_cast<::DWORD>(url.size()), 0, &parts) ||
+                (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) || parts.dwHostNameLength == 0)
+            {
+                why = "not a valid address";
+                return nullptr;
+            }
+            host.resize(parts.dwHostNameLength);
+            std::string object = path.substr(0, parts.dwUrlPathLength) + extra.substr(0, parts.dwExtraInfoLength);
+            if (object.empty())
+                object = "/";
+
+            connection = InternetScope(
+                InternetConnectA(session, host.c_str(), parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+            if (!connection.Get())
+            {
+                why = InternetError(GetLastError());
+                return nullptr;
+            }
+            SetTimeouts(connection.Get(), deadline.Remaining());
+            ::DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
+                            INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTH;
+            if (parts.nScheme == INTERNET_SCHEME_HTTPS)
+                flags |= INTERNET_FLAG_SECURE;
+            HINTERNET request = HttpOpenRequestA(connection.Get(), "GET", object.c_str(), nullptr, nullptr, nullptr, flags, 0);
+            if (!request)
+            {
+                why = InternetError(GetLastError());
+                return nullptr;
+            }
+            SetTimeouts(request, deadline.Remaining());
+            if (!HttpSendRequestA(request, nullptr, 0, nullptr, 0))
+            {
+                why = InternetError(GetLastError());
+                InternetCloseHandle(request);
+                return nullptr;
+            }
+            return request;
+        }
+
+        void ReadHttp(const std::string& url, const DownloadLimits& limits, Reporter& report)
+        {
+            const Deadline deadline(limits.timeoutMs);
+            InternetScope session(InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+            if (!session.Get())
+                return report.Fail("cannot open an internet session: " + InternetError(GetLastError()));
+            SetTimeouts(session.Get(), deadline.Remaining());
+            InternetScope connection(nullptr);
+            std::string why;
+            InternetScope request(SendRequest(session.Get(), url, deadline, why, connection));
+            if (!request.Get())
+                return report.Fail(deadline.Passed() ? TimedOut(limits.timeoutMs) : why);
+            if (deadline.Passed())
+                return report.Fail(TimedOut(limits.timeoutMs));
+
+            ::DWORD status = 0;
+            ::DWORD size = sizeof(status);
+            if (!HttpQueryInfoA(request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
+                return report.Fail("no HTTP status in the answer");
+            report.HttpStatus(static_cast<int>(status));
+            if (status >= 400)
+                return report.Fail("HTTP status " + std::to_string(status));
+
+            ::DWORD length = 0;
+            size = sizeof(length);
+            const std::uint64_t total =
+                HttpQueryInfoA(request.Get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size, nullptr)
+                    ? length
+                    : 0;
+            if (total > limits.maxBytes)
+                return report.Fail(TooLarge(limits.maxBytes));
+            if (!report.Progress(0, total))
+                return;
+
+            std::vector<std::uint8_t> body;
+            body.reserve(static_cast<std::size_t>(total));
+            std::vector<std::uint8_t> chunk(kChunk);
+            for (;;)
+            {
+                // Each wait is for what has arrived, no longer than the time left: a
+                // read of a whole chunk would wait for the chunk to fill, however slowly
+                // a server sends it.
+                ::DWORD left = deadline.Remaining();
+                if (left == 0)
+                    return report.Fail(TimedOut(limits.timeoutMs));
+                InternetSetOptionA(request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &left, sizeof(left));
+                ::DWORD available = 0;
+                if (!InternetQueryDataAvailable(request.Get(), &available, 0, 0))
+                {
+                    const ::DWORD error = GetLastError();
+                    return report.Fail(deadline.Passed() ? TimedOut(limits.timeoutMs) : InternetError(error));
+                }
+                if (available == 0)
+                    break;
+                ::DWORD got = 0;
+                if (!InternetReadFile(request.Get(), chunk.data(), available < kChunk ? available : kChunk, &got))
+                {
+                    const ::DWORD error = GetLastError();
+                    return report.Fail(deadline.Passed() ? TimedOut(limits.timeoutMs) : InternetError(error));
+                }
+                if (got == 0)
+                    break;
+                if (got > limits.maxBytes - body.size())
+                    return report.Fail(TooLarge(limits.maxBytes));
+                body.insert(body.end(), chunk.begin(), chunk.begin() + got);
+                if (deadline.Passed())
+                    return report.Fail(TimedOut(limits.timeoutMs));
+                if (!report.Progress(body.size(), total))
+                    return;
+            }
+            report.Done(std::move(body));
+        }
+
+        void ReadLocalFile(const std::string& path, const DownloadLimits& limits, Reporter& report)
+        {
+            const Deadline deadline(limits.timeoutMs);
+            const std::wstring wide = Widen(path);
+            FileScope file(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+            if (file.Get() == INVALID_HANDLE_VALUE)
+                return report.Fail("cannot open the file (error " + std::to_string(GetLastError()) + ")");
+            // A name such as C:\CON opens a device.
+            LARGE_INTEGER size{};
+            if (GetFileType(file.Get()) != FILE_TYPE_DISK || !GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0)
+                return report.Fail("not a file");
+            const auto total = static_cast<std::uint64_t>(size.QuadPart);
+            if (total > limits.maxBytes)
+                return report.Fail(TooLarge(limits.maxBytes));
+            if (!report.Progress(0, total))
+                return;
+
+            std::vector<std::uint8_t> body;
+            body.reserve(static_cast<std::size_t>(total));
+            std::vector<std::uint8_t> chunk(kChunk);
+            for (;;)
+            {
+                ::DWORD got = 0;
+                if (!::ReadFile(file.Get(), chunk.data(), kChunk, &got, nullptr))
+                    return report.Fail("cannot read the file (error " + std::to_string(GetLastError()) + ")");
+                if (got == 0)
+                    break;
+                // The file may have grown since its size was read.
+                if (got > limits.maxBytes - body.size())
+                    return report.Fail(TooLarge(limits.maxBytes));
+                body.insert(body.end(), chunk.begin(), chunk.begin() + got);
+                if (deadline.Passed())
+                    return report.Fail(TimedOut(limits.timeoutMs));
+                if (!report.Progress(body.size(), total))
+                    return;
+            }
+            report.Done(std::move(body));
+        }
+
+        void Work(Source source, const std::string& url, const DownloadLimits& limits, Reporter& report)
+        {
+            try
+            {
+                if (source == Source::http)
+                    ReadHttp(url, limits, report);
+                else
+                    ReadLocalFile(url, limits, report);
+            }
+            catch (const std::bad_alloc&)
+            {
+                report.Fail("out of memory");
+            }
+            catch (const std::exception& e)
+            {
+                report.Fail(e.what());
+            }
+        }
+    } // namespace
+
+    // ------------------------------------------------------------------ the adapter
+
+    Win32Downloads::Win32Downloads() : _shared(std::make_shared<Shared>()) {}
+
+    Win32Downloads::~Win32Downloads()
+    {
+        std::lock_guard lock(_shared->mutex);
+        for (auto& [id, job] : _shared->jobs)
+            job->abandoned = true;
+        _shared->jobs.clear();
+    }
+
+    std::uint32_t Win32Downloads::Start(const std::string& url, const DownloadLimits& limits, Hwnd notify, UINT msg)
+    {
+        const std::optional<Source> source = SourceOf(url);
+        if (!source || !IsWindow(ToHwnd(notify)))
+            return 0;
+        auto job = std::make_shared<Job>();
+        job->notify = ToHwnd(notify);
+        job->msg = msg;
+        {
+            std::lock_guard lock(_shared->mutex);
+            do
+                ++_shared->lastId;
+            while (_shared->lastId == 0 || _shared->jobs.count(_shared->lastId));
+            job->id = _shared->lastId;
+            _shared->jobs.emplace(job->id, job);
+        }
+        ++_shared->workers;
+        try
+        {
+            std::thread(
+                [shared = _shared, job, url, limits, source = *source]
+                {
+                    {
+                        Reporter report(shared->mutex, job);
+                        Work(source, url, limits, report);
+                    }
+                    --shared->workers;
+                })
+                .detach();
+        }
+        catch (const std::system_error&)
+        {
+            --_shared->workers;
+            std::lock_guard lock(_shared->mutex);
+            _shared->jobs.erase(job->id);
+            return 0;
+        }
+        return job->id;
+    }
+
+    bool Win32Downloads::Query(std::uint32_t id, DownloadStatus& status)
+    {
+        std::lock_guard lock(_shared->mutex);
+        const auto it = _shared->jobs.find(id);
+        if (it == _shared->jobs.end())
+            return false;
+        Job& job = *it->second;
+        job.messageWaiting = false;
+        const DownloadStatus& s = job.status;
+        status.state = s.state;
+        status.received = s.received;
+        status.total = s.total;
+        status.httpStatus = s.httpStatus;
+        status.error = s.error;
+        status.body.clear();
+        if (s.state != DownloadStatus::State::running)
+        {
+            status.body = std::move(job.status.body);
+            _shared->jobs.erase(it);
+        }
+        return true;
+    }
+
+    void Win32Downloads::Cancel(std::uint32_t id)
+    {
+        std::lock_guard lock(_shared->mutex);
+        const auto it = _shared->jobs.find(id);
+        if (it == _shared->jobs.end())
+            return;
+        it->second->abandoned = true;
+        _shared->jobs.erase(it);
+    }
+
+    int Win32Downloads::RunningWorkers() const
+    {
+        return _shared->workers.load();
+    }
+} // namespace os::win32

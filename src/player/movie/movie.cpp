@@ -1,0 +1,407 @@
+#include "player/movie/movie.h"
+
+#include "player/movie/address.h"
+#include "player/movie/text.h"
+
+#include <lua.hpp>
+
+#include <cstring>
+
+namespace player::movie
+{
+    std::string CheckMovie(std::string_view bytes)
+    {
+        if (bytes.empty())
+            return "the body is empty";
+        if (bytes.size() > MaxMovieBytes)
+            return "larger than " + std::to_string(MaxMovieBytes) + " bytes";
+        if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
+            bytes.remove_prefix(3);
+        const std::string_view signature(Signature);
+        const std::size_t eol = bytes.find('\n');
+        std::string_view first = bytes.substr(0, eol);
+        if (!first.empty() && first.back() == '\r')
+            first.remove_suffix(1);
+        if (first != signature)
+        {
+            if (bytes.substr(0, 3) == "FWS" || bytes.substr(0, 3) == "CWS" || bytes.substr(0, 3) == "ZWS")
+                return "a Flash (SWF) file, not a movie";
+            if (!bytes.empty() && bytes[0] == '\x1b')
+                return "a precompiled Lua chunk, not a movie";
+            if (bytes.substr(0, 1) == "<")
+                return "markup (an HTML page?), not a movie";
+            return std::string("no '") + Signature + "' signature on the first line";
+        }
+        if (bytes.find('\0') != std::string_view::npos)
+            return "a NUL byte in the text";
+        if (!IsUtf8(bytes))
+            return "not UTF-8 text";
+        return {};
+    }
+
+    Movie::Movie(StageHost& host, os::IRegistry& registry, std::string address, const Limits& limits)
+        : _host(&host), _store(registry, OriginOf(address)), _address(std::move(address)), _sandbox(limits, this, InstallStage)
+    {
+        if (!_sandbox.Ready())
+            Fail("its Lua state could not be made");
+    }
+
+    Movie::~Movie()
+    {
+        if (_host)
+        {
+            for (const auto& [id, slot] : _timers)
+                _host->StopTimer(id);
+            for (const auto& [id, slot] : _loads)
+                _host->CancelLoad(id);
+            if (_animating && !_paused)
+                _host->Animate(false);
+        }
+    }
+
+    void Movie::Trace(const std::string& text)
+    {
+        if (_host && _traces < 1000)
+        {
+            ++_traces;
+            _host->Trace("movie " + _address + ": " + text);
+        }
+    }
+
+    void Movie::Fail(const std::string& why)
+    {
+        if (_failed)
+            return;
+        _failed = true;
+        Trace("stopped: " + why);
+        _sandbox.Stop("stopped");
+        if (_host)
+        {
+            for (const auto& [id, slot] : _timers)
+                _host->StopTimer(id);
+            for (const auto& [id, slot] : _loads)
+                _host->CancelLoad(id);
+            if (_animating && !_paused)
+                _host->Animate(false);
+            _host->SetCursor(false);
+        }
+        _timers.clear();
+        _loads.clear();
+        _animating = false;
+    }
+
+    void Movie::Detach()
+    {
+        if (!_failed && _host)
+        {
+            for (const auto& [id, slot] : _timers)
+                _host->StopTimer(id);
+            for (const auto& [id, slot] : _loads)
+                _host->CancelLoad(id);
+            if (_animating && !_paused)
+                _host->Animate(false);
+        }
+        _host = nullptr;
+        _failed = true;
+        _sandbox.Stop("the player let the movie go");
+        _timers.clear();
+        _loads.clear();
+    }
+
+    void Movie::Release(int ref)
+    {
+        if (ref >= 0 && _sandbox.State())
+            luaL_unref(_sandbox.State(), LUA_REGISTRYINDEX, ref);
+    }
+
+    bool Movie::Enter(int (*fn)(lua_State*), void* context)
+    {
+        if (Stopped())
+            return false;
+        std::string error;
+        const bool ok = _sandbox.Protected(fn, context, error);
+        if (!ok && !_failed)
+            Fail(error);
+        if (ok && _sandbox.Depth() == 0)
+            FlushVariables();
+        return ok && !Stopped();
+    }
+
+    bool Movie::Compile(std::string_view bytes)
+    {
+        if (Stopped())
+            return false;
+        const std::string why = CheckMovie(bytes);
+        if (!why.empty())
+        {
+            Fail("not a movie: " + why);
+            return false;
+        }
+        if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
+            bytes.remove_prefix(3); // Lua does not skip a byte-order mark in a buffer
+        std::string error;
+        if (!_sandbox.Compile(bytes, "=movie", error))
+        {
+            Fail("does not compile: " + error);
+            return false;
+        }
+        return true;
+    }
+
+    bool Movie::Run()
+    {
+        if (Stopped())
+            return false;
+        std::string error;
+        const bool ok = _sandbox.RunCompiled(error);
+        if (!ok)
+            Fail(error);
+        else if (_sandbox.Depth() == 0)
+            FlushVariables();
+        return ok && !Stopped();
+    }
+
+    namespace
+    {
+        struct PaintContext
+        {
+            int handler;
+        };
+        int PaintEntry(lua_State* L)
+        {
+            auto& c = *static_cast<PaintContext*>(lua_touserdata(L, 1));
+            lua_rawgeti(L, LUA_REGISTRYINDEX, c.handler);
+            lua_call(L, 0, 0);
+            return 0;
+        }
+
+        struct FrameContext
+        {
+            int handler;
+            unsigned ms;
+        };
+        int FrameEntry(lua_State* L)
+        {
+            auto& c = *static_cast<FrameContext*>(lua_touserdata(L, 1));
+            lua_rawgeti(L, LUA_REGISTRYINDEX, c.handler);
+            lua_pushinteger(L, c.ms);
+            lua_call(L, 1, 0);
+            return 0;
+        }
+
+        struct RefContext
+        {
+            int ref;
+        };
+        int CallRefEntry(lua_State* L)
+        {
+            auto& c = *static_cast<RefContext*>(lua_touserdata(L, 1));
+            lua_rawgeti(L, LUA_REGISTRYINDEX, c.ref);
+            lua_call(L, 0, 0);
+            return 0;
+        }
+
+        struct PointerContext
+        {
+            int handler;
+            const char* kind;
+            int x;
+            int y;
+        };
+        int PointerEntry(lua_State* L)
+        {
+            auto& c = *static_cast<PointerContext*>(lua_touserdata(L, 1));
+            lua_rawgeti(L, LUA_REGISTRYINDEX, c.handler);
+            lua_pushstring(L, c.kind);
+            lua_pushinteger(L, c.x);
+            lua_pushinteger(L, c.y);
+            lua_call(L, 3, 0);
+            return 0;
+        }
+
+        struct VariableContext
+        {
+            int handler;
+            const std::string* name;
+            const std::string* value;
+        };
+        int VariableEntry(lua_State* L)
+        {
+            auto& c = *static_cast<VariableContext*>(lua_touserdata(L, 1));
+            lua_rawgeti(L, LUA_REGISTRYINDEX, c.handler);
+            lua_pushlstring(L, c.name->data(), c.name->size());
+            lua_pushlstring(L, c.value->data(), c.value->size());
+            lua_call(L, 2, 0);
+            return 0;
+        }
+
+        struct LoadContext
+        {
+            int ref;
+            bool ok;
+            bool image;
+            lua_Integer handle;
+            const std::vector<std::uint8_t>* body;
+            const std::string* error;
+        };
+        int LoadEntry(lua_State* L)
+        {
+            auto& c = *static_cast<LoadContext*>(lua_touserdata(L, 1));
+            lua_rawgeti(L, LUA_REGISTRYINDEX, c.ref);
+            if (!c.ok)
+            {
+                lua_pushnil(L);
+                lua_pushlstring(L, c.error->data(), c.error->size());
+            }
+            else if (c.image)
+            {
+                lua_pushinteger(L, c.handle);
+                lua_pushnil(L);
+            }
+            else
+            {
+                lua_pushlstring(L, reinterpret_cast<const char*>(c.body->data()), c.body->size());
+                lua_pushnil(L);
+            }
+            lua_call(L, 2, 0);
+            return 0;
+        }
+    } // namespace
+
+    void Movie::Paint(os::ICanvas& canvas)
+    {
+        if (Stopped() || _handlers[onPaint] < 0)
+            return;
+        os::ICanvas* outer = _canvas;
+        _canvas = &canvas;
+        PaintContext c{ _handlers[onPaint] };
+        Enter(PaintEntry, &c);
+        _canvas = outer;
+    }
+
+    void Movie::Frame(unsigned ms)
+    {
+        if (Stopped() || _paused || !_animating)
+            return;
+        if (_handlers[onFrame] >= 0)
+        {
+            FrameContext c{ _handlers[onFrame], ms };
+            if (!Enter(FrameEntry, &c))
+                return;
+        }
+        if (_host)
+            _host->Redraw();
+    }
+
+    void Movie::Timer(std::uint32_t id)
+    {
+        if (Stopped() || _paused)
+            return;
+        auto it = _timers.find(id);
+        if (it == _timers.end())
+            return;
+        RefContext c{ it->second.ref };
+        if (!it->second.repeat)
+        {
+            _timers.erase(it);
+            if (_host)
+                _host->StopTimer(id);
+            Enter(CallRefEntry, &c);
+            Release(c.ref);
+            return;
+        }
+        Enter(CallRefEntry, &c);
+    }
+
+    void Movie::Pointer(const char* kind, int x, int y)
+    {
+        if (Stopped() || _paused || _handlers[onPointer] < 0)
+            return;
+        PointerContext c{ _handlers[onPointer], kind, x, y };
+        Enter(PointerEntry, &c);
+    }
+
+    void Movie::LoadFinished(std::uint32_t id, bool ok, std::vector<std::uint8_t> body, const std::string& error)
+    {
+        auto it = _loads.find(id);
+        if (it == _loads.end() || Stopped())
+            return;
+        const LoadSlot slot = it->second;
+        _loads.erase(it);
+        LoadContext c{ slot.ref, ok, slot.image, 0, &body, &error };
+        std::string why;
+        if (ok && slot.image)
+        {
+            os::Bitmap bitmap = DecodeImage(body, why);
+            if (bitmap.Empty())
+                c.ok = false;
+            else if (_images.size() >= 64 || _imagePixels + bitmap.pixels.size() > (8u << 20))
+                c.ok = false, why = "too many images";
+            else
+            {
+                _imagePixels += bitmap.pixels.size();
+                _images.push_back({ std::move(bitmap) });
+                c.handle = static_cast<lua_Integer>(_images.size());
+            }
+            if (!c.ok)
+                c.error = &why;
+        }
+        Enter(LoadEntry, &c);
+        Release(slot.ref);
+    }
+
+    void Movie::SetVariable(const std::string& name, const std::string& value)
+    {
+        _variables[name] = value;
+        if (Stopped() || _handlers[onVariable] < 0)
+            return;
+        if (_pendingVariables.size() >= 64)
+            _pendingVariables.pop_front();
+        _pendingVariables.emplace_back(name, value);
+        if (!Busy())
+            FlushVariables();
+    }
+
+    std::string Movie::Variable(const std::string& name) const
+    {
+        auto it = _variables.find(name);
+        return it == _variables.end() ? std::string{} : it->second;
+    }
+
+    void Movie::FlushVariables()
+    {
+        while (!_pendingVariables.empty() && !Stopped() && !Busy() && _handlers[onVariable] >= 0)
+        {
+            const auto [name, value] = std::move(_pendingVariables.front());
+            _pendingVariables.pop_front();
+            VariableContext c{ _handlers[onVariable], &name, &value };
+            Enter(VariableEntry, &c);
+        }
+    }
+
+    void Movie::Pause()
+    {
+        if (_paused)
+            return;
+        _paused = true;
+        if (!_host)
+            return;
+        for (const auto& [id, slot] : _timers)
+            _host->StopTimer(id);
+        if (_animating)
+            _host->Animate(false);
+    }
+
+    void Movie::Resume()
+    {
+        if (!_paused)
+            return;
+        _paused = false;
+        if (!_host || Stopped())
+            return;
+        for (const auto& [id, slot] : _timers)
+            _host->StartTimer(id, slot.ms);
+        if (_animating)
+            _host->Animate(true);
+    }
+} // namespace player::movie

@@ -1,0 +1,151 @@
+// One running movie: its sandbox, the stage API it calls (docs/movies.md), its
+// callbacks, timers, variables, images and loads. It knows the window only through
+// StageHost, which the player control implements.
+//
+// Every method that runs the script is an *entry*. The player holds the movie in a
+// shared_ptr and keeps a copy for the length of each entry, so a movie is never
+// destroyed while its script is on the stack, whatever the host does inside an
+// event raised from it (it may set the movie, rewind it, destroy the control).
+#pragma once
+
+#include "os/os.h"
+#include "player/movie/sandbox.h"
+#include "player/movie/store.h"
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace player::movie
+{
+    inline constexpr std::size_t MaxMovieBytes = 4u << 20;
+    inline constexpr const char* Signature = "--!movie 1";
+
+    // Why `bytes` is not a movie, or empty when it is one.
+    std::string CheckMovie(std::string_view bytes);
+
+    class StageHost
+    {
+      public:
+        virtual void FSCommand(const std::wstring& command, const std::wstring& args) = 0;
+        virtual void Redraw() = 0;
+        virtual void Animate(bool on) = 0;
+        virtual void StartTimer(std::uint32_t id, unsigned ms) = 0;
+        virtual void StopTimer(std::uint32_t id) = 0;
+        virtual os::Size StageSize() = 0;
+        virtual os::Size Measure(const std::wstring& text, const os::Font& font) = 0;
+        virtual void SetCursor(bool hand) = 0;
+        // Starts loading an allowed, resolved address for request `id`; the player
+        // answers later with Movie::LoadFinished. False when it cannot start.
+        virtual bool StartLoad(std::uint32_t id, const std::string& url, std::size_t maxBytes) = 0;
+        virtual void CancelLoad(std::uint32_t id) = 0;
+        virtual void Trace(const std::string& line) = 0;
+
+      protected:
+        ~StageHost() = default;
+    };
+
+    class Movie
+    {
+      public:
+        Movie(StageHost& host, os::IRegistry& registry, std::string address, const Limits& limits = {});
+        ~Movie();
+        Movie(const Movie&) = delete;
+        Movie& operator=(const Movie&) = delete;
+
+        // Checks and compiles the movie; false (and stopped, with a trace) when it is
+        // not a movie or does not compile.
+        bool Compile(std::string_view bytes);
+        // Runs the main chunk; false when the movie stopped.
+        bool Run();
+
+        // Entries.
+        void Paint(os::ICanvas& canvas);
+        void Frame(unsigned ms);
+        void Timer(std::uint32_t id);
+        void Pointer(const char* kind, int x, int y);
+        void LoadFinished(std::uint32_t id, bool ok, std::vector<std::uint8_t> body, const std::string& error);
+
+        // The host's side of the variables. Setting one tells the movie, after the
+        // current entry when one is running.
+        void SetVariable(const std::string& name, const std::string& value);
+        std::string Variable(const std::string& name) const;
+
+        // Stop/Play: timers, frames and pointer callbacks pause and resume.
+        void Pause();
+        void Resume();
+        bool Paused() const { return _paused; }
+
+        // The host is going away: stop, and never call it again.
+        void Detach();
+        bool Stopped() const { return _sandbox.Stopped() || _failed; }
+        bool Busy() const { return _sandbox.Depth() > 0; }
+        const std::string& Address() const { return _address; }
+        std::size_t MemoryUsed() const { return _sandbox.MemoryUsed(); }
+
+        // Sets a variable before the movie runs, without telling it.
+        void Preset(const std::string& name, const std::string& value) { _variables[name] = value; }
+
+      private:
+        friend class Stage; // the functions the movie calls (stage.cpp)
+
+        struct Image
+        {
+            os::Bitmap bitmap;
+        };
+        struct TimerSlot
+        {
+            int ref = -2;
+            unsigned ms = 0;
+            bool repeat = false;
+        };
+        struct LoadSlot
+        {
+            int ref = -2;
+            bool image = false;
+        };
+        enum Event
+        {
+            onPaint,
+            onFrame,
+            onPointer,
+            onVariable,
+            eventCount
+        };
+        StageHost* _host;
+        Store _store;
+        std::string _address;
+        Sandbox _sandbox;
+        int _handlers[eventCount] = { -2, -2, -2, -2 };
+        os::ICanvas* _canvas = nullptr;
+        std::map<std::string, std::string> _variables;
+        std::deque<std::pair<std::string, std::string>> _pendingVariables;
+        std::map<std::uint32_t, TimerSlot> _timers;
+        std::uint32_t _nextTimer = 0;
+        std::map<std::uint32_t, LoadSlot> _loads;
+        std::uint32_t _nextLoad = 0;
+        std::vector<Image> _images;
+        std::size_t _imagePixels = 0;
+        bool _animating = false;
+        bool _paused = false;
+        bool _failed = false;
+        int _traces = 0;
+        std::string _scratch; // a result on its way to Lua
+        void Trace(const std::string& text);
+
+        bool Enter(int (*fn)(lua_State*), void* context);
+        void Fail(const std::string& why);
+        void FlushVariables();
+        void Release(int ref);
+    };
+
+    // A JPEG or 24/32-bit BMP; an empty bitmap (and the reason) for anything else or
+    // anything larger than 4096 pixels a side.
+    os::Bitmap DecodeImage(const std::vector<std::uint8_t>& bytes, std::string& why);
+
+    // Adds `stage`, `fscommand` and `print` to the table on the top of the stack.
+    int InstallStage(lua_State* L);
+} // namespace player::movie

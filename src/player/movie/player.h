@@ -1,0 +1,101 @@
+// The player control of our own movie player: a child window of its own that
+// loads a movie through os::IDownloads, runs it (movie.h), paints it through the
+// seam's canvas, passes it the pointer, and raises the binding's events.
+#pragma once
+
+#include "os/os.h"
+#include "player/movie/movie.h"
+
+#include <map>
+#include <memory>
+#include <string>
+
+namespace player::movie
+{
+    inline constexpr long PlayerVersion = 0x000A0000; // 10.0: the major version in bits 16-23
+    inline constexpr os::DWORD LoadTimeoutMs = 30000;
+    inline constexpr os::UINT FrameMs = 17; // just under 60 frames a second
+
+    class MoviePlayer final : public os::IPlayer, private os::IWindowProcedure, private StageHost
+    {
+      public:
+        MoviePlayer(os::Os& os, os::IPlayerEvents& events);
+        ~MoviePlayer() override;
+        MoviePlayer(const MoviePlayer&) = delete;
+        MoviePlayer& operator=(const MoviePlayer&) = delete;
+
+        bool CreateWindowIn(os::Hwnd parent, const os::Rect& bounds);
+
+        os::Hwnd Window() override { return _hwnd; }
+        os::HResult DoVerb(int verb) override;
+        os::HResult SetMovie(const std::wstring& movie) override;
+        os::HResult GetMovie(std::wstring& movie) override;
+        os::HResult SetMenu(bool menu) override;
+        os::HResult Play() override;
+        os::HResult Stop() override;
+        os::HResult Rewind() override;
+        os::HResult FlashVersion(long& version) override;
+        os::HResult SetVariable(const std::wstring& name, const std::wstring& value) override;
+        os::HResult GetVariable(const std::wstring& name, std::wstring& value) override;
+
+        // For tests: the movie playing now (null while none plays).
+        const Movie* Current() const { return _movie.get(); }
+
+      private:
+        os::LRESULT WindowProc(os::Hwnd hwnd, os::UINT msg, os::WPARAM wParam, os::LPARAM lParam) override;
+        os::LRESULT HandleMessage(os::Hwnd hwnd, os::UINT msg, os::WPARAM wParam, os::LPARAM lParam);
+
+        void FSCommand(const std::wstring& command, const std::wstring& args) override;
+        void Redraw() override;
+        void Animate(bool on) override;
+        void StartTimer(std::uint32_t id, unsigned ms) override;
+        void StopTimer(std::uint32_t id) override;
+        os::Size StageSize() override;
+        os::Size Measure(const std::wstring& text, const os::Font& font) override;
+        void SetCursor(bool hand) override;
+        bool StartLoad(std::uint32_t id, const std::string& url, std::size_t maxBytes) override;
+        void CancelLoad(std::uint32_t id) override;
+        void Trace(const std::string& line) override;
+
+        // Runs f, which may run the movie's script and raise the host's events;
+        // false when this control was destroyed meanwhile (touch nothing then).
+        template <typename F> bool Enter(F&& f);
+        template <typename F> bool Raise(F&& f);
+        void OnDownload(std::uint32_t id);
+        void StartMovie(const std::vector<std::uint8_t>& body, bool announce);
+        void DropMovie();
+        void Restart();
+        void Pointer(const char* kind, os::LPARAM lParam);
+        void ContextMenu(os::LPARAM lParam);
+
+        os::Os& _os;
+        os::IPlayerEvents& _events;
+        os::Hwnd _hwnd{};
+        os::UINT _downloadMessage = 0;
+        std::shared_ptr<bool> _alive = std::make_shared<bool>(true);
+        bool _closing = false;
+
+        std::wstring _movieProperty;
+        std::string _address;
+        std::uint32_t _movieDownload = 0;
+        long _lastPercent = -1;
+        std::vector<std::uint8_t> _source; // the movie playing, for Rewind
+        std::shared_ptr<Movie> _movie;
+        std::uint64_t _generation = 0; // a new movie or a restart
+        std::map<std::string, std::string> _hostVariables;
+        struct SubLoad
+        {
+            std::weak_ptr<Movie> movie;
+            std::uint32_t request = 0;
+        };
+        std::map<std::uint32_t, SubLoad> _subloads; // by download id
+
+        bool _playing = true;
+        bool _menu = true;
+        bool _hand = false;
+        bool _pointerInside = false;
+        int _depth = 0;
+        bool _restartPending = false;
+        os::DWORD _lastFrame = 0;
+    };
+} // namespace player::movie

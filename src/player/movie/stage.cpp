@@ -1,0 +1,532 @@
+// The stage API: the functions a movie calls (docs/movies.md). Each one reads its
+// arguments first (which may raise a Lua error), does the C++ work inside Guard
+// (which catches everything, so no exception meets a Lua frame), and only then
+// pushes results or raises an error, when no C++ object is alive in its frame.
+#include "forms/jpeg.h"
+#include "forms/picture.h"
+#include "player/movie/address.h"
+#include "player/movie/movie.h"
+#include "player/movie/text.h"
+
+#include <lua.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace player::movie
+{
+    os::Bitmap DecodeImage(const std::vector<std::uint8_t>& bytes, std::string& why)
+    {
+        os::Bitmap b;
+        if (bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF)
+            b = forms::DecodeJpeg(bytes, "image");
+        else if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M')
+            b = forms::DecodeBmp(bytes, "image");
+        else
+        {
+            why = "not a JPEG or BMP image";
+            return {};
+        }
+        if (b.Empty())
+            why = "the image does not decode";
+        else if (b.width > 4096 || b.height > 4096)
+        {
+            why = "the image is larger than 4096 pixels a side";
+            return {};
+        }
+        return b;
+    }
+
+    namespace
+    {
+        constexpr std::size_t MaxLoads = 8;
+        constexpr std::size_t MaxTimers = 64;
+        constexpr std::size_t MaxText = 4096;
+
+        template <typename F> bool Guard(F&& f) noexcept
+        {
+            try
+            {
+                f();
+                return true;
+            }
+            catch (...)
+            {
+                return false;
+            }
+        }
+
+        // The movie can still talk to its host; raises a Lua error otherwise.
+        int Coordinate(lua_State* L, int i)
+        {
+            const lua_Number n = luaL_checknumber(L, i);
+            if (!(n > -1e6))
+                return -1000000;
+            if (!(n < 1e6))
+                return 1000000;
+            return static_cast<int>(std::floor(n));
+        }
+
+        os::Color Colour(lua_State* L, int i)
+        {
+            const auto rgb = static_cast<std::uint32_t>(luaL_checkinteger(L, i) & 0xFFFFFF);
+            return os::Rgb(static_cast<int>(rgb >> 16), static_cast<int>((rgb >> 8) & 0xFF), static_cast<int>(rgb & 0xFF));
+        }
+
+        struct FontArgs
+        {
+            char face[64] = "Arial";
+            int size = 12;
+            bool bold = false;
+        };
+
+        void ReadFont(lua_State* L, int i, FontArgs& f)
+        {
+            if (lua_isnoneornil(L, i))
+                return;
+            luaL_checktype(L, i, LUA_TTABLE);
+            if (lua_getfield(L, i, "face") == LUA_TSTRING)
+            {
+                std::size_t n = 0;
+                const char* s = lua_tolstring(L, -1, &n);
+                n = std::min(n, sizeof f.face - 1);
+                std::memcpy(f.face, s, n);
+                f.face[n] = '\0';
+            }
+            lua_pop(L, 1);
+            if (lua_getfield(L, i, "size") == LUA_TNUMBER)
+                f.size = static_cast<int>(std::clamp<lua_Number>(lua_tonumber(L, -1), 1, 400));
+            lua_pop(L, 1);
+            lua_getfield(L, i, "bold");
+            f.bold = lua_toboolean(L, -1);
+            lua_pop(L, 1);
+            if (lua_getfield(L, i, "weight") == LUA_TNUMBER)
+                f.bold = f.bold || lua_tonumber(L, -1) >= 600;
+            lua_pop(L, 1);
+        }
+
+        os::Font ToFont(const FontArgs& f)
+        {
+            return os::Font{ f.face, -f.size, f.bold };
+        }
+
+    } // namespace
+
+    // The functions a movie calls: static members of a friend of Movie, so that
+    // the movie's state stays its own and these.
+    class Stage
+    {
+      public:
+        static Movie& M(lua_State* L)
+        {
+            return *static_cast<Movie*>(Sandbox::Of(L).Owner());
+        }
+
+        static Movie& Live(lua_State* L)
+        {
+            Movie& m = M(L);
+            if (!m._host || m.Stopped())
+                luaL_error(L, "the movie is stopped");
+            return m;
+        }
+
+        static os::ICanvas& Canvas(lua_State* L, Movie& m, const char* what)
+        {
+            if (!m._canvas)
+                luaL_error(L, "%s draws only inside the paint callback", what);
+            return *m._canvas;
+        }
+
+        // ------------------------------------------------------------ the stage
+
+        static int Width(lua_State* L)
+        {
+            Movie& m = Live(L);
+            os::Size size{};
+            Guard([&] { size = m._host->StageSize(); });
+            lua_pushinteger(L, size.cx);
+            return 1;
+        }
+
+        static int Height(lua_State* L)
+        {
+            Movie& m = Live(L);
+            os::Size size{};
+            Guard([&] { size = m._host->StageSize(); });
+            lua_pushinteger(L, size.cy);
+            return 1;
+        }
+
+        static int On(lua_State* L)
+        {
+            Movie& m = Live(L);
+            static const char* const events[] = { "paint", "frame", "pointer", "variable", nullptr };
+            const int event = luaL_checkoption(L, 1, nullptr, events);
+            if (!lua_isnoneornil(L, 2))
+                luaL_checktype(L, 2, LUA_TFUNCTION);
+            int ref = LUA_NOREF;
+            if (!lua_isnoneornil(L, 2))
+            {
+                lua_pushvalue(L, 2);
+                ref = luaL_ref(L, LUA_REGISTRYINDEX);
+            }
+            if (m._handlers[event] >= 0)
+                luaL_unref(L, LUA_REGISTRYINDEX, m._handlers[event]);
+            m._handlers[event] = ref;
+            return 0;
+        }
+
+        static int Redraw(lua_State* L)
+        {
+            Movie& m = Live(L);
+            Guard([&] { m._host->Redraw(); });
+            return 0;
+        }
+
+        static int Animate(lua_State* L)
+        {
+            Movie& m = Live(L);
+            const bool on = lua_toboolean(L, 1);
+            if (on != m._animating)
+            {
+                m._animating = on;
+                if (!m._paused)
+                    Guard([&] { m._host->Animate(on); });
+            }
+            return 0;
+        }
+
+        static int Fill(lua_State* L)
+        {
+            Movie& m = Live(L);
+            const int x = Coordinate(L, 1), y = Coordinate(L, 2), w = Coordinate(L, 3), h = Coordinate(L, 4);
+            const os::Color c = Colour(L, 5);
+            os::ICanvas& canvas = Canvas(L, m, "stage.fill");
+            if (w > 0 && h > 0)
+                Guard([&] { canvas.FillRect(os::Rect::FromBounds(x, y, w, h), c); });
+            return 0;
+        }
+
+        static int Text(lua_State* L)
+        {
+            Movie& m = Live(L);
+            const int x = Coordinate(L, 1), y = Coordinate(L, 2);
+            std::size_t n = 0;
+            const char* s = luaL_checklstring(L, 3, &n);
+            FontArgs f;
+            ReadFont(L, 4, f);
+            const os::Color c = lua_isnoneornil(L, 5) ? 0 : Colour(L, 5);
+            os::ICanvas& canvas = Canvas(L, m, "stage.text");
+            Guard([&] { canvas.DrawWideText(x, y, Utf8ToWide(std::string_view(s, std::min(n, MaxText))), ToFont(f), c); });
+            return 0;
+        }
+
+        static int Measure(lua_State* L)
+        {
+            Movie& m = Live(L);
+            std::size_t n = 0;
+            const char* s = luaL_checklstring(L, 1, &n);
+            FontArgs f;
+            ReadFont(L, 2, f);
+            os::Size size{};
+            Guard([&] { size = m._host->Measure(Utf8ToWide(std::string_view(s, std::min(n, MaxText))), ToFont(f)); });
+            lua_pushinteger(L, size.cx);
+            lua_pushinteger(L, size.cy);
+            return 2;
+        }
+
+        static const os::Bitmap* ImageArg(lua_State* L, Movie& m, int i)
+        {
+            const lua_Integer handle = luaL_checkinteger(L, i);
+            if (handle < 1 || handle > static_cast<lua_Integer>(m._images.size()))
+                luaL_error(L, "not an image");
+            return &m._images[static_cast<std::size_t>(handle - 1)].bitmap;
+        }
+
+        static int Image(lua_State* L)
+        {
+            Movie& m = Live(L);
+            const os::Bitmap* b = ImageArg(L, m, 1);
+            const int x = Coordinate(L, 2), y = Coordinate(L, 3);
+            os::ICanvas& canvas = Canvas(L, m, "stage.image");
+            Guard([&] { canvas.DrawBitmap(x, y, *b); });
+            return 0;
+        }
+
+        static int ImageSize(lua_State* L)
+        {
+            Movie& m = Live(L);
+            const os::Bitmap* b = ImageArg(L, m, 1);
+            lua_pushinteger(L, b->width);
+            lua_pushinteger(L, b->height);
+            return 2;
+        }
+
+        static int AddTimer(lua_State* L, bool repeat)
+        {
+            Movie& m = Live(L);
+            const lua_Integer ms = std::clamp<lua_Integer>(luaL_checkinteger(L, 1), 10, 86'400'000);
+            luaL_checktype(L, 2, LUA_TFUNCTION);
+            if (m._timers.size() >= MaxTimers)
+                return luaL_error(L, "too many timers (%d at most)", static_cast<int>(MaxTimers));
+            lua_pushvalue(L, 2);
+            const int ref = luaL_ref(L, LUA_REGISTRYINDEX);
+            const std::uint32_t id = ++m._nextTimer;
+            const bool ok = Guard(
+                [&]
+                {
+                    m._timers[id] = { ref, static_cast<unsigned>(ms), repeat };
+                    if (!m._paused)
+                        m._host->StartTimer(id, static_cast<unsigned>(ms));
+                });
+            if (!ok)
+            {
+                luaL_unref(L, LUA_REGISTRYINDEX, ref);
+                return luaL_error(L, "the timer could not start");
+            }
+            lua_pushinteger(L, id);
+            return 1;
+        }
+        static int After(lua_State* L) { return AddTimer(L, false); }
+        static int Every(lua_State* L) { return AddTimer(L, true); }
+
+        static int Cancel(lua_State* L)
+        {
+            Movie& m = Live(L);
+            const lua_Integer id = luaL_checkinteger(L, 1);
+            auto it = id > 0 && id <= 0xFFFFFFFF ? m._timers.find(static_cast<std::uint32_t>(id)) : m._timers.end();
+            if (it == m._timers.end())
+                return 0;
+            const int ref = it->second.ref;
+            m._timers.erase(it);
+            Guard([&] { m._host->StopTimer(static_cast<std::uint32_t>(id)); });
+            luaL_unref(L, LUA_REGISTRYINDEX, ref);
+            return 0;
+        }
+
+        static int Cursor(lua_State* L)
+        {
+            Movie& m = Live(L);
+            static const char* const shapes[] = { "arrow", "hand", nullptr };
+            const bool hand = luaL_checkoption(L, 1, nullptr, shapes) == 1;
+            Guard([&] { m._host->SetCursor(hand); });
+            return 0;
+        }
+
+        static int Get(lua_State* L)
+        {
+            Movie& m = Live(L);
+            std::size_t n = 0;
+            const char* name = luaL_checklstring(L, 1, &n);
+            Guard([&] { m._scratch = m.Variable(std::string(name, n)); });
+            lua_pushlstring(L, m._scratch.data(), m._scratch.size());
+            return 1;
+        }
+
+        static int Set(lua_State* L)
+        {
+            Movie& m = Live(L);
+            std::size_t n = 0;
+            const char* name = luaL_checklstring(L, 1, &n);
+            luaL_checkany(L, 2);
+            std::size_t vn = 0;
+            const char* value = luaL_tolstring(L, 2, &vn);
+            if (!Guard([&] { m._variables[std::string(name, n)] = std::string(value, vn); }))
+                return luaL_error(L, "the variable could not be set");
+            return 0;
+        }
+
+        static int FSCommand(lua_State* L)
+        {
+            Movie& m = Live(L);
+            std::size_t cn = 0;
+            std::size_t an = 0;
+            const char* command = luaL_checklstring(L, 1, &cn);
+            const char* args = luaL_optlstring(L, 2, "", &an);
+            Guard([&] { m._host->FSCommand(Utf8ToWide(std::string_view(command, cn)), Utf8ToWide(std::string_view(args, an))); });
+            if (!m._host || m.Stopped())
+                return luaL_error(L, "the movie is stopped");
+            return 0;
+        }
+
+        static int Address(lua_State* L)
+        {
+            Movie& m = M(L);
+            lua_pushlstring(L, m._address.data(), m._address.size());
+            return 1;
+        }
+
+        static int Load(lua_State* L, bool image)
+        {
+            Movie& m = Live(L);
+            std::size_t n = 0;
+            const char* ref = luaL_checklstring(L, 1, &n);
+            luaL_checktype(L, 2, LUA_TFUNCTION);
+            if (m._loads.size() >= MaxLoads)
+            {
+                luaL_pushfail(L);
+                lua_pushliteral(L, "too many loads at once");
+                return 2;
+            }
+            const std::uint32_t id = ++m._nextLoad;
+            bool allowed = false;
+            Guard(
+                [&]
+                {
+                    std::string why;
+                    const auto url = ResolveAddress(m._address, std::string(ref, n), why);
+                    m._scratch = url ? *url : why;
+                    allowed = url.has_value();
+                });
+            if (!allowed)
+            {
+                Guard([&] { m.Trace("refused a load of '" + std::string(ref, std::min<std::size_t>(n, 200)) + "': " + m._scratch); });
+                luaL_pushfail(L);
+                lua_pushlstring(L, m._scratch.data(), m._scratch.size());
+                return 2;
+            }
+            lua_pushvalue(L, 2);
+            const int fn = luaL_ref(L, LUA_REGISTRYINDEX);
+            bool started = false;
+            Guard(
+                [&]
+                {
+                    m._loads[id] = { fn, image };
+                    started = m._host->StartLoad(id, m._scratch, image ? (4u << 20) : (1u << 20));
+                    if (!started)
+                        m._loads.erase(id);
+                });
+            if (!started)
+            {
+                luaL_unref(L, LUA_REGISTRYINDEX, fn);
+                luaL_pushfail(L);
+                lua_pushliteral(L, "the load could not start");
+                return 2;
+            }
+            lua_pushboolean(L, 1);
+            return 1;
+        }
+        static int LoadText(lua_State* L) { return Load(L, false); }
+        static int LoadImage(lua_State* L) { return Load(L, true); }
+
+        static int StoreGet(lua_State* L)
+        {
+            Movie& m = Live(L);
+            std::size_t n = 0;
+            const char* key = luaL_checklstring(L, 1, &n);
+            int type = LUA_TNIL;
+            double number = 0;
+            bool flag = false;
+            Guard(
+                [&]
+                {
+                    const auto value = m._store.Get(std::string(key, n));
+                    if (!value)
+                        return;
+                    if (const auto* s = std::get_if<std::string>(&*value))
+                        m._scratch = *s, type = LUA_TSTRING;
+                    else if (const auto* d = std::get_if<double>(&*value))
+                        number = *d, type = LUA_TNUMBER;
+                    else
+                        flag = std::get<bool>(*value), type = LUA_TBOOLEAN;
+                });
+            if (type == LUA_TSTRING)
+                lua_pushlstring(L, m._scratch.data(), m._scratch.size());
+            else if (type == LUA_TNUMBER)
+                lua_pushnumber(L, number);
+            else if (type == LUA_TBOOLEAN)
+                lua_pushboolean(L, flag);
+            else
+                lua_pushnil(L);
+            return 1;
+        }
+
+        static int StoreSet(lua_State* L)
+        {
+            Movie& m = Live(L);
+            std::size_t n = 0;
+            const char* key = luaL_checklstring(L, 1, &n);
+            const int type = lua_type(L, 2);
+            std::size_t vn = 0;
+            const char* text = nullptr;
+            if (type == LUA_TSTRING)
+                text = lua_tolstring(L, 2, &vn);
+            else if (type != LUA_TNIL && type != LUA_TNONE && type != LUA_TNUMBER && type != LUA_TBOOLEAN)
+                return luaL_error(L, "the store keeps strings, numbers and booleans");
+            if (vn > MaxText)
+                return luaL_error(L, "a stored string is %d bytes at most", static_cast<int>(MaxText));
+            const lua_Number number = type == LUA_TNUMBER ? lua_tonumber(L, 2) : 0;
+            const bool flag = lua_toboolean(L, 2);
+            bool ok = false;
+            Guard(
+                [&]
+                {
+                    std::optional<StoreValue> value;
+                    if (type == LUA_TSTRING)
+                        value = std::string(text, vn);
+                    else if (type == LUA_TNUMBER)
+                        value = static_cast<double>(number);
+                    else if (type == LUA_TBOOLEAN)
+                        value = flag;
+                    ok = m._store.Set(std::string(key, n), value, m._scratch);
+                });
+            if (!ok)
+            {
+                luaL_pushfail(L);
+                lua_pushlstring(L, m._scratch.data(), m._scratch.size());
+                return 2;
+            }
+            lua_pushboolean(L, 1);
+            return 1;
+        }
+
+        static int Print(lua_State* L)
+        {
+            Movie& m = Live(L);
+            const int n = lua_gettop(L);
+            luaL_Buffer b;
+            luaL_buffinit(L, &b);
+            for (int i = 1; i <= n; ++i)
+            {
+                luaL_tolstring(L, i, nullptr);
+                if (i > 1)
+                    luaL_addchar(&b, '\t');
+                luaL_addvalue(&b);
+            }
+            luaL_pushresult(&b);
+            std::size_t len = 0;
+            const char* s = lua_tolstring(L, -1, &len);
+            Guard([&] { m.Trace(std::string(s, std::min<std::size_t>(len, 512))); });
+            return 0;
+        }
+
+    };
+
+    namespace
+    {
+        const luaL_Reg StageFunctions[] = {
+            { "width", Stage::Width },          { "height", Stage::Height },         { "on", Stage::On },
+            { "redraw", Stage::Redraw },        { "animate", Stage::Animate },       { "fill", Stage::Fill },
+            { "text", Stage::Text },            { "image", Stage::Image },           { "measure", Stage::Measure },
+            { "after", Stage::After },          { "every", Stage::Every },           { "cancel", Stage::Cancel },
+            { "cursor", Stage::Cursor },        { "get", Stage::Get },               { "set", Stage::Set },
+            { "fscommand", Stage::FSCommand },  { "address", Stage::Address },       { "load_text", Stage::LoadText },
+            { "load_image", Stage::LoadImage }, { "image_size", Stage::ImageSize },  { "store_get", Stage::StoreGet },
+            { "store_set", Stage::StoreSet },   { "trace", Stage::Print },           { nullptr, nullptr },
+        };
+    } // namespace
+
+    int InstallStage(lua_State* L)
+    {
+        const int base = lua_gettop(L);
+        luaL_newlib(L, StageFunctions);
+        MakeReadOnly(L);
+        lua_setfield(L, base, "stage");
+        lua_pushcfunction(L, Stage::FSCommand);
+        lua_setfield(L, base, "fscommand");
+        lua_pushcfunction(L, Stage::Print);
+        lua_setfield(L, base, "print");
+        return 0;
+    }
+} // namespace player::movie

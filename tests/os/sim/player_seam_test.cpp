@@ -1,0 +1,164 @@
+// The simulator's side of the movie player's seam: downloads on the virtual
+// clock, wide text recorded and measured, and the pointer's leave notice.
+#include "os/sim/desktop.h"
+#include "support/recorder.h"
+
+#include <gtest/gtest.h>
+
+using namespace os;
+using testing_support::Recorder;
+
+namespace
+{
+    class SimPlayerSeamTest : public ::testing::Test
+    {
+      protected:
+        SimPlayerSeamTest()
+        {
+            desktop.SetScreen(1280, 1024);
+            WindowParams params;
+            params.className = "Test";
+            params.style = ws::popup | ws::visible;
+            params.bounds = Rect::FromBounds(10, 10, 200, 50);
+            window = desktop.windows.Create(params, &recorder);
+            downloadMessage = desktop.windows.RegisterMessage("Download");
+            recorder.log.clear();
+        }
+
+        sim::Desktop desktop;
+        Recorder recorder{ desktop.windows };
+        Hwnd window{};
+        UINT downloadMessage = 0;
+    };
+} // namespace
+
+TEST_F(SimPlayerSeamTest, ADownloadArrivesAfterItsDelayInItsStepsAndIsForgottenOnceQueried)
+{
+    sim::DownloadResponse r = sim::DownloadResponse::Body("abcdefgh");
+    r.delayMs = 100;
+    r.steps = 4;
+    r.stepMs = 50;
+    desktop.downloads.Serve("http://x.test/m", r);
+    const std::uint32_t id = desktop.downloads.Start("http://x.test/m", {}, window, downloadMessage);
+    ASSERT_NE(id, 0u);
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> seen; // time, bytes
+    recorder.hook = [&](Hwnd, UINT msg, WPARAM wParam, LPARAM) -> std::optional<LRESULT>
+    {
+        if (msg != downloadMessage)
+            return std::nullopt;
+        EXPECT_EQ(wParam, id);
+        DownloadStatus s;
+        EXPECT_TRUE(desktop.downloads.Query(id, s));
+        EXPECT_EQ(s.total, 8u);
+        seen.emplace_back(desktop.Now(), s.received);
+        if (s.state == DownloadStatus::State::done)
+        {
+            EXPECT_EQ(std::string(s.body.begin(), s.body.end()), "abcdefgh");
+            EXPECT_EQ(s.httpStatus, 200);
+        }
+        else
+            EXPECT_TRUE(s.body.empty()) << "the body comes with the end";
+        return 0;
+    };
+    desktop.Advance(99);
+    EXPECT_TRUE(seen.empty());
+    desktop.Advance(1000);
+    const std::vector<std::pair<std::uint64_t, std::uint64_t>> expected{ { 100, 2 }, { 150, 4 }, { 200, 6 }, { 250, 8 } };
+    EXPECT_EQ(seen, expected);
+    DownloadStatus after;
+    EXPECT_FALSE(desktop.downloads.Query(id, after));
+    EXPECT_EQ(desktop.downloads.Running(), 0u);
+}
+
+TEST_F(SimPlayerSeamTest, FailuresTimeoutsCapsAndCancellation)
+{
+    sim::DownloadResponse missing = sim::DownloadResponse::Body("gone");
+    missing.httpStatus = 404;
+    desktop.downloads.Serve("http://x.test/404", missing);
+    sim::DownloadResponse slow = sim::DownloadResponse::Body("late");
+    slow.delayMs = 10'000;
+    desktop.downloads.Serve("http://x.test/slow", slow);
+    desktop.downloads.Serve("http://x.test/big", sim::DownloadResponse::Body(std::string(100, 'x')));
+    desktop.downloads.AddFile("C:\\Norvale\\loader.swf", "local");
+    sim::DownloadResponse cancelled = sim::DownloadResponse::Body("never");
+    cancelled.delayMs = 50;
+    desktop.downloads.Serve("http://x.test/cancelled", cancelled);
+
+    std::map<std::uint32_t, DownloadStatus> results;
+    recorder.hook = [&](Hwnd, UINT msg, WPARAM wParam, LPARAM) -> std::optional<LRESULT>
+    {
+        if (msg == downloadMessage)
+        {
+            DownloadStatus s;
+            if (desktop.downloads.Query(static_cast<std::uint32_t>(wParam), s) && s.state != DownloadStatus::State::running)
+                results[static_cast<std::uint32_t>(wParam)] = s;
+        }
+        return std::nullopt;
+    };
+    const auto start = [&](const std::string& url, DownloadLimits limits = {})
+    { return desktop.downloads.Start(url, limits, window, downloadMessage); };
+    const auto notFound = start("http://x.test/404");
+    const auto timedOut = start("http://x.test/slow", { 1000, 2000 });
+    const auto tooBig = start("http://x.test/big", { 99, 1000 });
+    const auto unreachable = start("http://nowhere.test/");
+    const auto file = start("C:\\Norvale\\loader.swf");
+    const auto dropped = start("http://x.test/cancelled");
+    desktop.downloads.Cancel(dropped);
+    EXPECT_EQ(desktop.downloads.Start("http://x.test/404", {}, Hwnd{ 12345 }, downloadMessage), 0u) << "no window, no download";
+    desktop.Advance(1999);
+    EXPECT_FALSE(results.count(timedOut));
+    desktop.Advance(10'000);
+    EXPECT_EQ(results[notFound].error, "HTTP status 404");
+    EXPECT_EQ(results[notFound].httpStatus, 404);
+    EXPECT_EQ(results[timedOut].error, "timed out");
+    EXPECT_EQ(results[tooBig].error, "larger than 99 bytes");
+    EXPECT_EQ(results[unreachable].error, "cannot connect");
+    for (auto id : { notFound, timedOut, tooBig, unreachable })
+        EXPECT_EQ(results[id].state, DownloadStatus::State::failed);
+    EXPECT_EQ(results[file].state, DownloadStatus::State::done);
+    EXPECT_EQ(results[file].httpStatus, 0);
+    EXPECT_FALSE(results.count(dropped)) << "nothing after a cancel";
+    EXPECT_EQ(desktop.windows.CountMessages(window, downloadMessage), 5);
+    EXPECT_TRUE(desktop.downloads.Requests()[5].cancelled);
+    EXPECT_EQ(desktop.windows.PendingWork(), 0u);
+}
+
+TEST_F(SimPlayerSeamTest, WideTextIsRecordedAtItsMeasuredExtent)
+{
+    const Font font{ "Arial", -12, false };
+    EXPECT_EQ(desktop.windows.MeasureText(L"abc", font), (Size{ 18, 12 }));
+    EXPECT_EQ(desktop.windows.MeasureText(L"abc", { "Arial", -11, true }), (Size{ 21, 11 }));
+    EXPECT_EQ(desktop.windows.MeasureText(L"", { "Arial", 0, false }), (Size{ 0, 11 }));
+    recorder.hook = [&](Hwnd hwnd, UINT msg, WPARAM, LPARAM) -> std::optional<LRESULT>
+    {
+        if (msg != wm::paint)
+            return std::nullopt;
+        desktop.windows.Paint(hwnd, [&](ICanvas& c) { c.DrawWideText(5, 2, L"\x41F\x440\x438", font, Rgb(1, 2, 3)); });
+        return 0;
+    };
+    desktop.windows.InvalidateRect(window, nullptr);
+    desktop.windows.UpdateWindow(window);
+    const auto& ops = desktop.windows.LastPaint(window);
+    ASSERT_EQ(ops.size(), 1u);
+    EXPECT_EQ(ops[0].kind, sim::PaintOp::Kind::widetext);
+    EXPECT_EQ(ops[0].wide, L"\x41F\x440\x438");
+    EXPECT_EQ(ops[0].rect, Rect::FromBounds(5, 2, 18, 12));
+    EXPECT_EQ(ops[0].font, font);
+    EXPECT_EQ(ops[0].color, Rgb(1, 2, 3));
+}
+
+TEST_F(SimPlayerSeamTest, ATrackedWindowHearsOnceThatThePointerLeft)
+{
+    desktop.windows.MouseMove({ 20, 20 });
+    desktop.windows.MouseMove({ 300, 20 });
+    EXPECT_TRUE(recorder.Only({ wm::mouseleave }).empty()) << "only when asked";
+    desktop.windows.MouseMove({ 20, 20 });
+    EXPECT_TRUE(desktop.windows.TrackMouseLeave(window));
+    desktop.windows.MouseMove({ 30, 30 });
+    EXPECT_TRUE(recorder.Only({ wm::mouseleave }).empty()) << "still inside";
+    desktop.windows.MouseMove({ 300, 300 });
+    desktop.windows.MouseMove({ 20, 20 });
+    desktop.windows.MouseMove({ 300, 300 });
+    EXPECT_EQ(recorder.Only({ wm::mouseleave }).size(), 1u);
+    EXPECT_EQ(desktop.windows.MouseLeaveTracked(), Hwnd{});
+}

@@ -1,0 +1,393 @@
+// The control as the host drives it: variables from inside its events, its
+// destruction inside its own events and with loads in flight, Play/Stop/Rewind,
+// the frame clock, the drawing, the pointer, the menu, the version and the store.
+#include "player/player_fixture.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <jpeglib.h>
+
+using testing_support::PlayerEventLog;
+using testing_support::PlayerFixture;
+using os::sim::PaintOp;
+
+namespace
+{
+    class ControlTest : public PlayerFixture
+    {
+      protected:
+        std::size_t PlayerTimers() { return desktop.windows.TimerCount(); }
+    };
+
+    // A 24-bit BMP, bottom-up, of w by h pixels of one colour.
+    std::string Bmp(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b)
+    {
+        const int row = (w * 3 + 3) & ~3;
+        const int size = 54 + row * h;
+        std::string out(static_cast<std::size_t>(size), '\0');
+        auto put32 = [&](int at, std::uint32_t v)
+        {
+            for (int i = 0; i < 4; ++i)
+                out[static_cast<std::size_t>(at + i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+        };
+        out[0] = 'B';
+        out[1] = 'M';
+        put32(2, static_cast<std::uint32_t>(size));
+        put32(10, 54);
+        put32(14, 40);
+        put32(18, static_cast<std::uint32_t>(w));
+        put32(22, static_cast<std::uint32_t>(h));
+        out[26] = 1;
+        out[28] = 24;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+            {
+                const std::size_t at = static_cast<std::size_t>(54 + y * row + x * 3);
+                out[at] = static_cast<char>(b);
+                out[at + 1] = static_cast<char>(g);
+                out[at + 2] = static_cast<char>(r);
+            }
+        return out;
+    }
+
+    // A baseline colour JPEG of w by h pixels, made with libjpeg.
+    std::string Jpeg(int w, int h)
+    {
+        jpeg_compress_struct c{};
+        jpeg_error_mgr e{};
+        c.err = jpeg_std_error(&e);
+        jpeg_create_compress(&c);
+        unsigned char* out = nullptr;
+        unsigned long size = 0;
+        jpeg_mem_dest(&c, &out, &size);
+        c.image_width = static_cast<JDIMENSION>(w);
+        c.image_height = static_cast<JDIMENSION>(h);
+        c.input_components = 3;
+        c.in_color_space = JCS_RGB;
+        jpeg_set_defaults(&c);
+        jpeg_start_compress(&c, TRUE);
+        std::vector<unsigned char> row(static_cast<std::size_t>(w) * 3, 200);
+        while (c.next_scanline < c.image_height)
+        {
+            JSAMPROW r = row.data();
+            jpeg_write_scanlines(&c, &r, 1);
+        }
+        jpeg_finish_compress(&c);
+        std::string bytes(reinterpret_cast<const char*>(out), size);
+        jpeg_destroy_compress(&c);
+        std::free(out);
+        return bytes;
+    }
+} // namespace
+
+TEST_F(ControlTest, TheHostSetsAndReadsVariablesEvenFromInsideTheFSCommandEvent)
+{
+    events.onFSCommand = [&](const std::string& command, const std::string&)
+    {
+        if (command == "ask")
+        {
+            player->SetVariable(L"answer", L"42");
+            EXPECT_EQ(Variable("answer"), L"42");
+        }
+    };
+    Play(R"lua(--!movie 1
+stage.on("variable", function(name, value) fscommand("told", name .. "=" .. value) end)
+stage.set("mine", 7)
+fscommand("ask")
+fscommand("got", stage.get("answer") .. "/" .. stage.get("unset") .. "/")
+)lua");
+    const std::vector<std::string> expected{ "ask", "got 42//", "told answer=42" };
+    EXPECT_EQ(events.Commands(), expected) << "the movie is told after its entry returns";
+    EXPECT_EQ(Variable("mine"), L"7");
+    EXPECT_EQ(Variable("never set"), L"");
+    player->SetVariable(L"text", L"Привет");
+    EXPECT_TRUE(events.Has("fs told text=??????"));
+    EXPECT_EQ(Variable("text"), L"Привет");
+    EXPECT_TRUE(events.Has("ready 4"));
+}
+
+TEST_F(ControlTest, DestroyingTheControlInsideItsOwnEventsIsSafe)
+{
+    for (const std::string when : { "fs", "progress", "ready3", "ready4", "paint" })
+    {
+        PlayerEventLog log;
+        std::unique_ptr<os::IPlayer> doomed = Make(log);
+        const os::Hwnd window = doomed->Window();
+        log.onFSCommand = [&](const std::string& command, const std::string&)
+        {
+            if (when == "fs" || command == when)
+                doomed.reset();
+        };
+        log.onProgress = [&](long) { if (when == "progress") doomed.reset(); };
+        log.onReadyState = [&](long state) { if (when == "ready" + std::to_string(state)) doomed.reset(); };
+        desktop.downloads.Serve(std::string(Base) + "die.swf", os::sim::DownloadResponse::Body(R"lua(--!movie 1
+stage.on("paint", function() fscommand("paint") fscommand("after paint") end)
+stage.every(50, function() fscommand("tick") end)
+stage.load_text("slow.txt", function() fscommand("loaded") end)
+fscommand("main")
+fscommand("after main")
+)lua"));
+        os::sim::DownloadResponse slow = os::sim::DownloadResponse::Body("x");
+        slow.delayMs = 300;
+        desktop.downloads.Serve(std::string(Base) + "slow.txt", slow);
+        doomed->SetMovie(Wide(std::string(Base) + "die.swf"));
+        desktop.Advance(1000);
+        EXPECT_EQ(doomed, nullptr) << when;
+        EXPECT_FALSE(desktop.windows.IsWindow(window)) << when;
+        EXPECT_EQ(desktop.downloads.Running(), 0u) << when;
+        EXPECT_EQ(desktop.windows.TimerCount(), 0u) << when;
+        if (when == "fs" || when == "progress" || when == "ready3")
+        {
+            EXPECT_FALSE(log.Has("fs after main")) << when;
+        }
+        EXPECT_FALSE(log.Has("fs after paint")) << when;
+        EXPECT_FALSE(log.Has("fs loaded")) << when;
+    }
+}
+
+TEST_F(ControlTest, DestroyingTheControlWithALoadInFlightCancelsIt)
+{
+    os::sim::DownloadResponse slow = os::sim::DownloadResponse::Body("--!movie 1\nfscommand('ran')\n");
+    slow.body.resize(100, '-');
+    slow.delayMs = 100;
+    slow.steps = 5;
+    slow.stepMs = 100;
+    desktop.downloads.Serve(std::string(Base) + "slow.swf", slow);
+    player = Make(events);
+    player->SetMovie(Wide(std::string(Base) + "slow.swf"));
+    desktop.Advance(250);
+    EXPECT_TRUE(events.Has("progress 40"));
+    player.reset();
+    desktop.Advance(2000);
+    EXPECT_EQ(events.lines, (std::vector<std::string>{ "progress 20", "progress 40" }));
+    EXPECT_TRUE(desktop.downloads.Requests()[0].cancelled);
+    EXPECT_EQ(desktop.windows.PendingWork(), 0u);
+}
+
+TEST_F(ControlTest, StopPausesPlayResumesRewindRestartsFromAFreshState)
+{
+    Play(R"lua(--!movie 1
+local n = 0
+stage.every(100, function() n = n + 1; stage.set("n", n) end)
+stage.on("pointer", function(kind) if kind == "down" then fscommand("pressed") end end)
+fscommand("started")
+)lua");
+    desktop.Advance(1000);
+    EXPECT_EQ(Variable("n"), L"10");
+    player->Stop();
+    EXPECT_EQ(PlayerTimers(), 0u) << "a stopped movie costs no wake-ups";
+    desktop.Advance(1000);
+    EXPECT_EQ(Variable("n"), L"10");
+    const os::Point inside = desktop.windows.ClientToScreen(player->Window(), { 10, 10 });
+    desktop.windows.Click(inside);
+    EXPECT_FALSE(events.Has("fs pressed")) << "no pointer callbacks while stopped";
+    player->Play();
+    desktop.Advance(500);
+    EXPECT_EQ(Variable("n"), L"15");
+    desktop.windows.Click(inside);
+    EXPECT_TRUE(events.Has("fs pressed"));
+
+    player->Rewind();
+    EXPECT_EQ(Variable("n"), L"") << "a fresh state";
+    EXPECT_EQ(std::count(events.lines.begin(), events.lines.end(), "fs started"), 2);
+    EXPECT_EQ(std::count(events.lines.begin(), events.lines.end(), "ready 4"), 1) << "a rewind is no new load";
+    desktop.Advance(300);
+    EXPECT_EQ(Variable("n"), L"3");
+}
+
+TEST_F(ControlTest, RewindOrANewMovieFromInsideTheScriptWaitsForTheScriptToReturn)
+{
+    desktop.downloads.Serve(std::string(Base) + "next.swf", os::sim::DownloadResponse::Body("--!movie 1\nfscommand('next movie')\n"));
+    events.onFSCommand = [&](const std::string& command, const std::string&)
+    {
+        if (command == "rewind me")
+        {
+            player->SetVariable(L"rewound", L"yes"); // the host's variables outlive a rewind
+            player->Rewind();
+        }
+        if (command == "load next")
+            player->SetMovie(Wide(std::string(Base) + "next.swf"));
+    };
+    Play(R"lua(--!movie 1
+runs = (runs or 0) + 1
+fscommand("run", tostring(runs))
+if stage.get("rewound") == "" then
+  fscommand("rewind me")
+  fscommand("still in the first run")
+end
+stage.after(100, function() fscommand("load next"); fscommand("after load next") end)
+)lua");
+    EXPECT_EQ(std::count(events.lines.begin(), events.lines.end(), "fs run 1"), 2) << "each run starts fresh";
+    EXPECT_TRUE(events.Has("fs still in the first run"));
+    desktop.Advance(500);
+    EXPECT_TRUE(events.Has("fs next movie"));
+    EXPECT_FALSE(events.Has("fs after load next")) << "the old movie stopped at once";
+}
+
+TEST_F(ControlTest, AnIdleMovieHasNoTimerAndAnAnimatedOneAboutSixtyFramesASecond)
+{
+    Play(R"lua(--!movie 1
+frames = 0
+stage.on("frame", function(ms) frames = frames + 1; stage.set("frames", frames) end)
+stage.on("variable", function(name, value) stage.animate(value == "on") end)
+)lua");
+    EXPECT_EQ(PlayerTimers(), 0u);
+    const int paints = desktop.windows.PaintCount(player->Window());
+    desktop.Advance(5000);
+    EXPECT_LE(desktop.windows.PaintCount(player->Window()), paints + 1) << "nothing to do, nothing done";
+    player->SetVariable(L"animate", L"on");
+    EXPECT_EQ(PlayerTimers(), 1u);
+    desktop.Advance(1000);
+    const std::wstring counted = Variable("frames");
+    const int frames = std::stoi(std::string(counted.begin(), counted.end()));
+    EXPECT_GE(frames, 55);
+    EXPECT_LE(frames, 60);
+    EXPECT_GE(desktop.windows.PaintCount(player->Window()), paints + 55) << "each frame repaints";
+    player->SetVariable(L"animate", L"off");
+    EXPECT_EQ(PlayerTimers(), 0u);
+}
+
+TEST_F(ControlTest, AMovieDrawsRectanglesUnicodeTextAndImages)
+{
+    desktop.downloads.Serve(std::string(Base) + "logo.bmp", os::sim::DownloadResponse::Body(Bmp(4, 3, 255, 0, 0)));
+    desktop.downloads.Serve(std::string(Base) + "broken.jpg", os::sim::DownloadResponse::Body("\xFF\xD8\xFF\xE0 not really"));
+    desktop.downloads.Serve(std::string(Base) + "photo.jpg", os::sim::DownloadResponse::Body(Jpeg(16, 8)));
+    desktop.downloads.Serve(std::string(Base) + "notes.txt", os::sim::DownloadResponse::Body("GIF89a"));
+    Play(R"lua(--!movie 1
+local logo
+local font = { face = "Tahoma", size = 14, bold = true }
+stage.on("paint", function()
+  stage.fill(0, 0, stage.width(), stage.height(), 0x102040)
+  local w, h = stage.measure("Привет — news", font)
+  stage.text(10, 5, "Привет — news", font, 0xFFCC00)
+  stage.fill(10 + w, 5, 2, h, 0xFFFFFF)
+  if logo then stage.image(logo, 500, 2) end
+end)
+stage.load_image("logo.bmp", function(img, err)
+  logo = img
+  fscommand("logo", string.format("%dx%d", stage.image_size(img)))
+  stage.redraw()
+end)
+stage.load_image("broken.jpg", function(img, err) fscommand("broken", err) end)
+stage.load_image("notes.txt", function(img, err) fscommand("not an image", err) end)
+stage.load_image("photo.jpg", function(img, err) fscommand("photo", string.format("%dx%d", stage.image_size(img))) end)
+fscommand("outside paint", tostring(pcall(stage.fill, 0, 0, 1, 1, 0)))
+)lua");
+    desktop.Advance(100);
+    EXPECT_TRUE(events.Has("fs logo 4x3")) << AllTraces();
+    EXPECT_TRUE(events.Has("fs broken the image does not decode"));
+    EXPECT_TRUE(events.Has("fs not an image not a JPEG or BMP image"));
+    EXPECT_TRUE(events.Has("fs photo 16x8"));
+    EXPECT_TRUE(events.Has("fs outside paint false"));
+    const auto& ops = Painted();
+    ASSERT_EQ(ops.size(), 5u);
+    EXPECT_EQ(ops[0].kind, PaintOp::Kind::fill) << "the player's white background";
+    EXPECT_EQ(ops[0].color, os::Rgb(255, 255, 255));
+    EXPECT_EQ(ops[1].kind, PaintOp::Kind::fill);
+    EXPECT_EQ(ops[1].rect, os::Rect::FromBounds(0, 0, 600, 25));
+    EXPECT_EQ(ops[1].color, os::Rgb(0x10, 0x20, 0x40));
+    EXPECT_EQ(ops[2].kind, PaintOp::Kind::widetext);
+    const std::wstring expectedText = { 0x41F, 0x440, 0x438, 0x432, 0x435, 0x442, L' ', 0x2014, L' ', L'n', L'e', L'w', L's' };
+    EXPECT_EQ(ops[2].wide, expectedText);
+    EXPECT_EQ(ops[2].font, (os::Font{ "Tahoma", -14, true }));
+    EXPECT_EQ(ops[2].color, os::Rgb(0xFF, 0xCC, 0x00));
+    const os::Size extent = desktop.windows.MeasureText(expectedText, { "Tahoma", -14, true });
+    EXPECT_EQ(ops[2].rect, os::Rect::FromBounds(10, 5, extent.cx, extent.cy));
+    EXPECT_EQ(ops[3].rect, os::Rect::FromBounds(10 + extent.cx, 5, 2, extent.cy)) << "measured like it is drawn";
+    EXPECT_EQ(ops[4].kind, PaintOp::Kind::bitmap);
+    EXPECT_EQ(ops[4].rect, os::Rect::FromBounds(500, 2, 4, 3));
+}
+
+TEST_F(ControlTest, ThePointerEntersMovesPressesAndLeavesAndTheMovieChoosesItsShape)
+{
+    Play(R"lua(--!movie 1
+stage.on("pointer", function(kind, x, y)
+  fscommand("pointer", kind .. " " .. x .. "," .. y)
+  if kind == "enter" then stage.cursor("hand") elseif kind == "leave" then stage.cursor("arrow") end
+end)
+)lua");
+    const os::Point origin = desktop.windows.ClientToScreen(player->Window(), { 0, 0 });
+    desktop.windows.MouseMove({ origin.x + 20, origin.y + 5 });
+    EXPECT_EQ(desktop.windows.CurrentCursor(), desktop.windows.LoadSystemCursor(os::idc::hand));
+    desktop.windows.MouseMove({ origin.x + 30, origin.y + 6 });
+    desktop.windows.Click({ origin.x + 30, origin.y + 6 });
+    desktop.windows.MouseMove({ origin.x + 30, origin.y + 100 });
+    const std::vector<std::string> expected{ "pointer enter 20,5", "pointer move 20,5", "pointer move 30,6",
+                                             "pointer down 30,6",  "pointer up 30,6",   "pointer leave 0,0" };
+    EXPECT_EQ(events.Commands(), expected);
+}
+
+TEST_F(ControlTest, TheMenuTheVersionAndTheStore)
+{
+    Play(R"lua(--!movie 1
+fscommand("read", tostring(stage.store_get("channel")) .. " " .. tostring(stage.store_get("count")) .. " " .. tostring(stage.store_get("on")))
+stage.store_set("channel", "sport")
+stage.store_set("count", 3)
+stage.store_set("on", true)
+fscommand("bad key", tostring(select(2, stage.store_set("no spaces", 1))))
+local function why(ok, err) return tostring(err) end
+local results = {}
+for i = 1, 5 do results[i] = why(stage.store_set("big" .. i, string.rep("x", 4000))) end
+fscommand("too much", table.concat(results, " "))
+)lua");
+    EXPECT_TRUE(events.Has("fs read nil nil nil"));
+    EXPECT_TRUE(events.Has("fs bad key a store key is 1 to 64 letters, digits, '_', '.' or '-'"));
+    EXPECT_TRUE(events.Has("fs too much nil nil nil nil the store is full"));
+    const auto stored = desktop.registry.Get(os::RegRoot::currentUser, "Software\\Norvale\\Vodazovovarar\\Movies", "http://content.test");
+    ASSERT_TRUE(stored) << "one value per origin under the settings key";
+    EXPECT_EQ(stored->type, os::reg::binary);
+    EXPECT_LE(stored->data.size(), 16u * 1024);
+    player->Rewind();
+    EXPECT_TRUE(events.Has("fs read sport 3.0 true")) << "kept across a fresh state";
+    // Junk in the registry reads as an empty store.
+    desktop.registry.PutBinary(os::RegRoot::currentUser, "Software\\Norvale\\Vodazovovarar\\Movies", "http://content.test",
+                               { 'N', 'M', 'S', '1', '\n', '9', '9', ':', 'x' });
+    player->Rewind();
+    EXPECT_EQ(std::count(events.lines.begin(), events.lines.end(), "fs read nil nil nil"), 2);
+
+    long version = 0;
+    player->FlashVersion(version);
+    EXPECT_EQ((version >> 16) & 0xFF, 10);
+
+    std::vector<std::vector<std::string>> menus;
+    desktop.windows.onPopupMenu = [&](const os::sim::PopupMenuCall& call)
+    {
+        std::vector<std::string> items;
+        for (const auto& item : call.items)
+            items.push_back(item.separator ? "-" : item.text);
+        menus.push_back(items);
+        return 0u;
+    };
+    const os::Point inside = desktop.windows.ClientToScreen(player->Window(), { 10, 10 });
+    desktop.windows.Click(inside, os::vk::rbutton);
+    player->SetMenu(false);
+    desktop.windows.Click(inside, os::vk::rbutton);
+    ASSERT_EQ(menus.size(), 2u);
+    EXPECT_EQ(menus[0], (std::vector<std::string>{ "Stop", "Rewind", "-", "Norvale Movie Player 10 (Lua 5.4 movies)" }));
+    EXPECT_EQ(menus[1], (std::vector<std::string>{ "Norvale Movie Player 10 (Lua 5.4 movies)" }));
+}
+
+extern const char* const MoviesDoc;
+
+TEST_F(ControlTest, TheExampleOfTheMoviesDocumentPlays)
+{
+    const std::string doc = MoviesDoc;
+    const std::size_t from = doc.find("```lua\n");
+    ASSERT_NE(from, std::string::npos);
+    const std::size_t to = doc.find("```", from + 7);
+    Play(doc.substr(from + 7, to - from - 7));
+    EXPECT_TRUE(events.Has("fs complete success")) << AllTraces();
+    EXPECT_TRUE(events.Has("ready 4"));
+    EXPECT_EQ(PlayerTimers(), 1u) << "it animates";
+    desktop.Advance(1000);
+    const auto& ops = Painted();
+    ASSERT_EQ(ops.size(), 3u) << AllTraces();
+    EXPECT_EQ(ops[2].kind, PaintOp::Kind::widetext);
+    EXPECT_LT(ops[2].rect.left, 600 - 50) << "the line scrolled";
+    const os::Point inside = desktop.windows.ClientToScreen(player->Window(), { 10, 10 });
+    desktop.windows.MouseMove(inside);
+    desktop.windows.Click(inside);
+    EXPECT_TRUE(events.Has("fs ticker clicked"));
+    EXPECT_EQ(desktop.windows.CurrentCursor(), desktop.windows.LoadSystemCursor(os::idc::hand));
+    EXPECT_FALSE(Traced("stopped"));
+}

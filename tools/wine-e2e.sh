@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# The Windows build end to end under Wine, on a virtual display and in a Wine prefix
+# of its own, against a content server on the loopback interface that serves the
+# test movies of tests/wine/content:
+#   1. ticker.exe with its own movie player (the default) loads faketickerstart.swf
+#      and ticker4.swf; the movie's "ticker" command shows its text in the status
+#      line, its "complete success" brings the strip to its final layout, and the
+#      strip shows what the movie draws, scrolling;
+#   2. with Player = "flash" in the settings, the "Flash Detection" box appears.
+#   tools/wine-e2e.sh build-win/ticker.exe CONTENT_BASE_URL WINEPREFIX [screenshot.png]
+# The prefix is made on first use and kept; each run starts without settings.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+exe=$(realpath "$1")
+base=$2
+prefix=$(realpath -m "$3") # Wine wants it absolute
+keep=${4:-}
+content=$here/tests/wine/content
+check=$here/tests/wine/check_strip.py
+
+if [[ ! $base =~ ^http://127\.0\.0\.1:([0-9]+)/resources/media/uk/downloads/vodazovovarar/$ ]]; then
+  echo "the content address $base is not a loopback one that this run can serve" >&2
+  exit 1
+fi
+port=${BASH_REMATCH[1]}
+
+work=$(mktemp -d)
+export WINEPREFIX=$prefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+server="" xvfb="" ticker=""
+cleanup() {
+  set +e
+  if [ -n "$ticker" ]; then kill "$ticker" 2>/dev/null; fi
+  if [ -f "$WINEPREFIX/system.reg" ]; then wineserver -k 2>/dev/null; fi
+  if [ -n "$server" ]; then kill "$server" 2>/dev/null; fi
+  if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null; fi
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*" >&2
+  [ -s "$work/server.log" ] && sed 's/^/  server: /' "$work/server.log" >&2
+  [ -s "$work/ticker.log" ] && tail -n 20 "$work/ticker.log" | sed 's/^/  ticker.exe: /' >&2
+  exit 1
+}
+# Polls `what` for up to `seconds`; true as soon as it holds.
+within() {
+  local seconds=$1
+  shift
+  local until=$((SECONDS + seconds))
+  while [ $SECONDS -lt "$until" ]; do
+    "$@" && return 0
+    sleep 0.3
+  done
+  return 1
+}
+
+python3 "$here/tests/wine/content_server.py" "$port" "$content" >"$work/server.log" 2>&1 &
+server=$!
+within 10 grep -sqE '^(ready|cannot)' "$work/server.log" || true
+grep -q '^ready' "$work/server.log" || fail "the content server did not start"
+
+Xvfb -displayfd 3 -screen 0 1280x1024x24 3>"$work/display" >/dev/null 2>&1 &
+xvfb=$!
+within 10 test -s "$work/display" || fail "no virtual display"
+export DISPLAY=:$(head -n 1 "$work/display")
+
+mkdir -p "$WINEPREFIX"
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "making the Wine prefix $WINEPREFIX"
+  wineboot -i >/dev/null 2>&1 || true
+  wineserver -w
+fi
+settings='HKCU\Software\Norvale\Vodazovovarar'
+wine reg delete 'HKCU\Software\Norvale' /f >/dev/null 2>&1 || true
+
+shot() { import -window root -depth 8 "ppm:$work/shot.ppm"; }
+seen() { shot && python3 "$check" "$1" "$work/shot.ppm" >"$work/check.log" 2>&1; }
+start_ticker() {
+  wine "$exe" >"$work/ticker.log" 2>&1 &
+  ticker=$!
+}
+close_ticker() {
+  wine taskkill /im ticker.exe >/dev/null 2>&1 || true
+  if ! within 15 bash -c "! kill -0 $ticker 2>/dev/null"; then
+    fail "ticker.exe did not close when asked"
+  fi
+  wait "$ticker" && code=0 || code=$?
+  ticker=""
+  [ "$code" -eq 0 ] || fail "ticker.exe ended with exit code $code"
+}
+
+echo "1. our movie player"
+start_ticker
+within 40 seen status || fail "the movie's ticker command did not reach the status line ($(cat "$work/check.log"))"
+echo "   status line: $(cat "$work/check.log")"
+within 30 seen movie || fail "the strip does not show the movie's drawing ($(cat "$work/check.log"))"
+first=$(sed -n 's/^headline-left //p' "$work/check.log")
+echo "   strip: $(tail -n 1 "$work/check.log")"
+[ -n "$keep" ] && import -window root "$keep"
+sleep 0.5
+seen movie || fail "the movie's drawing went away ($(cat "$work/check.log"))"
+second=$(sed -n 's/^headline-left //p' "$work/check.log")
+[ "$first" != "$second" ] || fail "the headline does not scroll (left end stays at x $first)"
+echo "   the headline scrolls: x $first, then $second"
+grep -q 'GET /resources/media/uk/downloads/vodazovovarar/faketickerstart.swf' "$work/server.log" ||
+  fail "faketickerstart.swf was never asked for"
+grep -q 'GET /resources/media/uk/downloads/vodazovovarar/ticker4.swf' "$work/server.log" ||
+  fail "ticker4.swf was never asked for"
+close_ticker
+
+echo "2. the hosted Flash control chosen in the settings"
+wine reg add "$settings" /v Player /t REG_SZ /d flash /f >/dev/null 2>&1 || fail "cannot write the settings"
+requests=$(grep -c 'GET ' "$work/server.log")
+start_ticker
+flash_box() {
+  local id
+  id=$(xwininfo -root -tree | sed -n 's/^ *\(0x[0-9a-f]*\) "Flash Detection": .*/\1/p' | head -n 1)
+  [ -n "$id" ] && xwininfo -id "$id" | grep -q 'Map State: IsViewable'
+}
+within 40 flash_box || fail "no Flash Detection box with Player = flash"
+echo "   the Flash Detection box is shown"
+[ "$(grep -c 'GET ' "$work/server.log")" -eq "$requests" ] || fail "a movie was loaded with Player = flash"
+wineserver -k 2>/dev/null || true
+wait "$ticker" 2>/dev/null || true
+ticker=""
+echo "PASS"
