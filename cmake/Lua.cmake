@@ -25,10 +25,10 @@ else()
   # folder and built here as C with the project's own cross compiler. Only the
   # library: neither the stand-alone interpreter nor the compiler.
   set(lua_root ${CMAKE_BINARY_DIR}/_deps/lua)
-  set(TICKER_LUA_SOURCE_DIR ${lua_root}/src CACHE PATH "Debian's lua5.4 sources, fetched by tools/fetch-lua-source.sh")
+  set(TICKER_LUA_SOURCE_DIR ${lua_root}/src CACHE PATH "Debian's lua5.4 sources, fetched by tools/fetch-debian-source.sh")
   if(NOT EXISTS ${TICKER_LUA_SOURCE_DIR}/src/lua.h)
     message(STATUS "Fetching Debian's lua5.4 source package")
-    execute_process(COMMAND ${PROJECT_SOURCE_DIR}/tools/fetch-lua-source.sh ${TICKER_LUA_SOURCE_DIR} RESULT_VARIABLE fetched)
+    execute_process(COMMAND ${PROJECT_SOURCE_DIR}/tools/fetch-debian-source.sh lua5.4 src/lua.h ${TICKER_LUA_SOURCE_DIR} RESULT_VARIABLE fetched)
     if(NOT fetched EQUAL 0)
       message(FATAL_ERROR "lua5.4 sources missing; run tools/deps.sh")
     endif()

@@ -24,21 +24,8 @@ if [[ ! $base =~ ^http://127\.0\.0\.1:([0-9]+)/resources/media/uk/downloads/voda
 fi
 port=${BASH_REMATCH[1]}
 
-work=$(mktemp -d)
-export WINEPREFIX=$prefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-server="" xvfb="" ticker=""
-cleanup() {
-  set +e
-  if [ -n "$ticker" ]; then kill "$ticker" 2>/dev/null; fi
-  if [ -f "$WINEPREFIX/system.reg" ]; then wineserver -k 2>/dev/null; fi
-  if [ -n "$server" ]; then kill "$server" 2>/dev/null; fi
-  if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null; fi
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$here/tools/wine-session.sh"
+wine_session "$prefix"
 fail() {
   echo "FAIL: $*" >&2
   [ -s "$work/server.log" ] && sed 's/^/  server: /' "$work/server.log" >&2
@@ -62,17 +49,7 @@ server=$!
 within 10 grep -sqE '^(ready|cannot)' "$work/server.log" || true
 grep -q '^ready' "$work/server.log" || fail "the content server did not start"
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 3>"$work/display" >/dev/null 2>&1 &
-xvfb=$!
-within 10 test -s "$work/display" || fail "no virtual display"
-export DISPLAY=:$(head -n 1 "$work/display")
-
-mkdir -p "$WINEPREFIX"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "making the Wine prefix $WINEPREFIX"
-  wineboot -i >/dev/null 2>&1 || true
-  wineserver -w
-fi
+wine_display || fail "no virtual display"
 settings='HKCU\Software\Norvale\Vodazovovarar'
 wine reg delete 'HKCU\Software\Norvale' /f >/dev/null 2>&1 || true
 
@@ -80,15 +57,15 @@ shot() { import -window root -depth 8 "ppm:$work/shot.ppm"; }
 seen() { shot && python3 "$check" "$1" "$work/shot.ppm" >"$work/check.log" 2>&1; }
 start_ticker() {
   wine "$exe" >"$work/ticker.log" 2>&1 &
-  ticker=$!
+  program=$!
 }
 close_ticker() {
   wine taskkill /im ticker.exe >/dev/null 2>&1 || true
-  if ! within 15 bash -c "! kill -0 $ticker 2>/dev/null"; then
+  if ! within 15 bash -c "! kill -0 $program 2>/dev/null"; then
     fail "ticker.exe did not close when asked"
   fi
-  wait "$ticker" && code=0 || code=$?
-  ticker=""
+  wait "$program" && code=0 || code=$?
+  program=""
   [ "$code" -eq 0 ] || fail "ticker.exe ended with exit code $code"
 }
 
@@ -124,6 +101,6 @@ within 40 flash_box || fail "no Flash Detection box with Player = flash"
 echo "   the Flash Detection box is shown"
 [ "$(grep -c 'GET ' "$work/server.log")" -eq "$requests" ] || fail "a movie was loaded with Player = flash"
 wineserver -k 2>/dev/null || true
-wait "$ticker" 2>/dev/null || true
-ticker=""
+wait "$program" 2>/dev/null || true
+program=""
 echo "PASS"

@@ -18,31 +18,13 @@ shift $(($# < 2 ? $# : 2))
 cases=("$@")
 [ ${#cases[@]} -gt 0 ] || cases=(scrolling static none bare)
 
-work=$(mktemp -d)
-export WINEPREFIX=$here/build-win/wine-bench-prefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-server="" xvfb="" program=""
-cleanup() {
-  set +e
-  if [ -n "$program" ]; then kill "$program" 2>/dev/null; fi
-  if [ -f "$WINEPREFIX/system.reg" ]; then wineserver -k 2>/dev/null; fi
-  if [ -n "$server" ]; then kill "$server" 2>/dev/null; fi
-  if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null; fi
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$here/tools/wine-session.sh"
+wine_session "$here/build-win/wine-bench-prefix"
 tick=$(getconf CLK_TCK)
 
 x86_64-w64-mingw32-g++-posix -O2 -std=c++20 -municode -mwindows -static -o "$work/bare_strip.exe" "$here/bench/wine/bare_strip.cpp"
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 3>"$work/display" >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(head -n 1 "$work/display")
-mkdir -p "$WINEPREFIX"
-[ -f "$WINEPREFIX/system.reg" ] || { wineboot -i >/dev/null 2>&1 || true; wineserver -w; }
+wine_display || { echo "no virtual display" >&2; exit 1; }
 
 cpu() { awk -v t="$tick" '{ printf "%.2f", ($14 + $15) / t }' "/proc/$1/stat"; }
 # Context switches of all the process's threads: how often it waits and wakes.

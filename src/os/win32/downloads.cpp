@@ -289,6 +289,26 @@ namespace os::win32
             return request;
         }
 
+        // Adds what one read brought to the body and reports it; false when the
+        // download has ended (too large, out of time or abandoned) and the reader
+        // must stop.
+        bool Take(std::vector<std::uint8_t>& body, const std::vector<std::uint8_t>& chunk, ::DWORD got,
+                  const DownloadLimits& limits, const Deadline& deadline, std::uint64_t total, Reporter& report)
+        {
+            if (got > limits.maxBytes - body.size())
+            {
+                report.Fail(TooLarge(limits.maxBytes));
+                return false;
+            }
+            body.insert(body.end(), chunk.begin(), chunk.begin() + got);
+            if (deadline.Passed())
+            {
+                report.Fail(TimedOut(limits.timeoutMs));
+                return false;
+            }
+            return report.Progress(body.size(), total);
+        }
+
         void ReadHttp(const std::string& url, const DownloadLimits& limits, Reporter& report)
         {
             const Deadline deadline(limits.timeoutMs);
@@ -351,12 +371,7 @@ namespace os::win32
                 }
                 if (got == 0)
                     break;
-                if (got > limits.maxBytes - body.size())
-                    return report.Fail(TooLarge(limits.maxBytes));
-                body.insert(body.end(), chunk.begin(), chunk.begin() + got);
-                if (deadline.Passed())
-                    return report.Fail(TimedOut(limits.timeoutMs));
-                if (!report.Progress(body.size(), total))
+                if (!Take(body, chunk, got, limits, deadline, total, report))
                     return;
             }
             report.Done(std::move(body));
@@ -390,13 +405,8 @@ namespace os::win32
                     return report.Fail("cannot read the file (error " + std::to_string(GetLastError()) + ")");
                 if (got == 0)
                     break;
-                // The file may have grown since its size was read.
-                if (got > limits.maxBytes - body.size())
-                    return report.Fail(TooLarge(limits.maxBytes));
-                body.insert(body.end(), chunk.begin(), chunk.begin() + got);
-                if (deadline.Passed())
-                    return report.Fail(TimedOut(limits.timeoutMs));
-                if (!report.Progress(body.size(), total))
+                // The file may have grown since its size was read: the cap holds.
+                if (!Take(body, chunk, got, limits, deadline, total, report))
                     return;
             }
             report.Done(std::move(body));

@@ -163,18 +163,6 @@ namespace player::movie
 
     namespace
     {
-        struct PaintContext
-        {
-            int handler;
-        };
-        int PaintEntry(lua_State* L)
-        {
-            auto& c = *static_cast<PaintContext*>(lua_touserdata(L, 1));
-            lua_rawgeti(L, LUA_REGISTRYINDEX, c.handler);
-            lua_call(L, 0, 0);
-            return 0;
-        }
-
         struct FrameContext
         {
             int handler;
@@ -274,8 +262,8 @@ namespace player::movie
             return;
         os::ICanvas* outer = _canvas;
         _canvas = &canvas;
-        PaintContext c{ _handlers[onPaint] };
-        Enter(PaintEntry, &c);
+        RefContext c{ _handlers[onPaint] };
+        Enter(CallRefEntry, &c);
         _canvas = outer;
     }
 

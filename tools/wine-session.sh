@@ -1,0 +1,39 @@
+# Sourced by the scripts that drive the Windows build under Wine on a virtual
+# display of their own, with a Wine prefix of their own:
+#   . tools/wine-session.sh; wine_session PREFIX; ...; wine_display
+# Gives a work folder $work, and at exit kills $program and $server (when the
+# script set them), the Wine server and the display, and removes $work.
+wine_session() {
+  work=$(mktemp -d)
+  export WINEPREFIX=$1
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  server="" xvfb="" program=""
+  trap wine_session_end EXIT
+}
+
+wine_session_end() {
+  set +e
+  if [ -n "$program" ]; then kill "$program" 2>/dev/null; fi
+  if [ -f "$WINEPREFIX/system.reg" ]; then wineserver -k 2>/dev/null; fi
+  if [ -n "$server" ]; then kill "$server" 2>/dev/null; fi
+  if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null; fi
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+
+# Starts a 1280 by 1024 virtual display, and makes the prefix on its first use.
+# False when the display did not come up within 5 seconds.
+wine_display() {
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 3>"$work/display" >/dev/null 2>&1 &
+  xvfb=$!
+  for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+  [ -s "$work/display" ] || return 1
+  export DISPLAY=:$(head -n 1 "$work/display")
+  mkdir -p "$WINEPREFIX"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "making the Wine prefix $WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+}
