@@ -312,8 +312,10 @@ end)
     desktop.windows.MouseMove({ origin.x + 30, origin.y + 6 });
     desktop.windows.Click({ origin.x + 30, origin.y + 6 });
     desktop.windows.MouseMove({ origin.x + 30, origin.y + 100 });
+    desktop.windows.MouseMove({ origin.x + 40, origin.y + 7 });
     const std::vector<std::string> expected{ "pointer enter 20,5", "pointer move 20,5", "pointer move 30,6",
-                                             "pointer down 30,6",  "pointer up 30,6",   "pointer leave 0,0" };
+                                             "pointer down 30,6",  "pointer up 30,6",   "pointer leave 0,0",
+                                             "pointer enter 40,7", "pointer move 40,7" };
     EXPECT_EQ(events.Commands(), expected);
 }
 

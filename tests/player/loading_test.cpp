@@ -43,8 +43,19 @@ TEST_F(LoadingTest, ProgressThenInteractiveThenCompleteAndTheScriptRunsBetween)
     std::wstring movie;
     player->GetMovie(movie);
     EXPECT_EQ(movie, Wide(std::string(Base) + "ticker4.swf"));
+
     ASSERT_EQ(desktop.downloads.Requests().size(), 1u);
     EXPECT_EQ(desktop.downloads.Requests()[0].limits.maxBytes, 4u << 20);
+    // Thirds of 150 bytes: the share is truncated, never rounded up.
+    r.body.resize(150, '-');
+    r.steps = 3;
+    desktop.downloads.Serve(std::string(Base) + "prefs4.swf", r);
+    events.lines.clear();
+    player->SetMovie(Wide(std::string(Base) + "prefs4.swf"));
+    desktop.Advance(1000);
+    ASSERT_GE(events.lines.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(events.lines.begin(), events.lines.begin() + 3),
+              (std::vector<std::string>{ "progress 33", "progress 66", "progress 100" }));
 }
 
 TEST_F(LoadingTest, ANewMovieCancelsTheLoadInFlightAndAnUnknownLengthReportsOnlyTheEnd)
