@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <jpeglib.h>
 
+using os::sim::PaintOp;
 using testing_support::PlayerEventLog;
 using testing_support::PlayerFixture;
-using os::sim::PaintOp;
 
 namespace
 {
@@ -118,8 +118,16 @@ TEST_F(ControlTest, DestroyingTheControlInsideItsOwnEventsIsSafe)
             if (when == "fs" || command == when)
                 doomed.reset();
         };
-        log.onProgress = [&](long) { if (when == "progress") doomed.reset(); };
-        log.onReadyState = [&](long state) { if (when == "ready" + std::to_string(state)) doomed.reset(); };
+        log.onProgress = [&](long)
+        {
+            if (when == "progress")
+                doomed.reset();
+        };
+        log.onReadyState = [&](long state)
+        {
+            if (when == "ready" + std::to_string(state))
+                doomed.reset();
+        };
         desktop.downloads.Serve(std::string(Base) + "die.swf", os::sim::DownloadResponse::Body(R"lua(--!movie 1
 stage.on("paint", function() fscommand("paint") fscommand("after paint") end)
 stage.every(50, function() fscommand("tick") end)
@@ -197,7 +205,8 @@ fscommand("started")
 
 TEST_F(ControlTest, RewindOrANewMovieFromInsideTheScriptWaitsForTheScriptToReturn)
 {
-    desktop.downloads.Serve(std::string(Base) + "next.swf", os::sim::DownloadResponse::Body("--!movie 1\nfscommand('next movie')\n"));
+    desktop.downloads.Serve(std::string(Base) + "next.swf",
+                            os::sim::DownloadResponse::Body("--!movie 1\nfscommand('next movie')\n"));
     events.onFSCommand = [&](const std::string& command, const std::string&)
     {
         if (command == "rewind me")
@@ -313,9 +322,10 @@ end)
     desktop.windows.Click({ origin.x + 30, origin.y + 6 });
     desktop.windows.MouseMove({ origin.x + 30, origin.y + 100 });
     desktop.windows.MouseMove({ origin.x + 40, origin.y + 7 });
-    const std::vector<std::string> expected{ "pointer enter 20,5", "pointer move 20,5", "pointer move 30,6",
-                                             "pointer down 30,6",  "pointer up 30,6",   "pointer leave 0,0",
-                                             "pointer enter 40,7", "pointer move 40,7" };
+    const std::vector<std::string> expected{
+        "pointer enter 20,5", "pointer move 20,5", "pointer move 30,6",  "pointer down 30,6",
+        "pointer up 30,6",    "pointer leave 0,0", "pointer enter 40,7", "pointer move 40,7"
+    };
     EXPECT_EQ(events.Commands(), expected);
 }
 
@@ -335,7 +345,8 @@ fscommand("too much", table.concat(results, " "))
     EXPECT_TRUE(events.Has("fs read nil nil nil"));
     EXPECT_TRUE(events.Has("fs bad key a store key is 1 to 64 letters, digits, '_', '.' or '-'"));
     EXPECT_TRUE(events.Has("fs too much nil nil nil nil the store is full"));
-    const auto stored = desktop.registry.Get(os::RegRoot::currentUser, "Software\\Norvale\\Vodazovovarar\\Movies", "http://content.test");
+    const auto stored =
+        desktop.registry.Get(os::RegRoot::currentUser, "Software\\Norvale\\Vodazovovarar\\Movies", "http://content.test");
     ASSERT_TRUE(stored) << "one value per origin under the settings key";
     EXPECT_EQ(stored->type, os::reg::binary);
     EXPECT_LE(stored->data.size(), 16u * 1024);
@@ -392,4 +403,44 @@ TEST_F(ControlTest, TheExampleOfTheMoviesDocumentPlays)
     EXPECT_TRUE(events.Has("fs ticker clicked"));
     EXPECT_EQ(desktop.windows.CurrentCursor(), desktop.windows.LoadSystemCursor(os::idc::hand));
     EXPECT_FALSE(Traced("stopped"));
+}
+
+TEST_F(ControlTest, APausedMovieHearsNothingAFailedOneGivesThePointerBackAndTracesAreCapped)
+{
+    Play(R"lua(--!movie 1
+local ticks = 0
+stage.every(100, function() ticks = ticks + 1 fscommand("tick", tostring(ticks)) end)
+stage.on("pointer", function(kind)
+  fscommand("pointer", kind)
+  if kind == "enter" then stage.cursor("hand") end
+  if kind == "down" then for i = 1, 1500 do print("line " .. i) end error("boom") end
+end)
+)lua");
+    const os::Point origin = desktop.windows.ClientToScreen(player->Window(), { 0, 0 });
+    desktop.Advance(250);
+    EXPECT_EQ(events.Commands(), (std::vector<std::string>{ "tick 1", "tick 2" }));
+    player->Stop();
+    desktop.Advance(500);
+    desktop.windows.MouseMove({ origin.x + 20, origin.y + 5 });
+    EXPECT_EQ(events.Commands().size(), 2u) << "no timer and no pointer while stopped";
+    player->Play();
+    desktop.Advance(100);
+    EXPECT_EQ(events.Commands().back(), "tick 3");
+
+    desktop.windows.MouseMove({ origin.x + 300, origin.y + 100 });
+    desktop.windows.MouseMove({ origin.x + 30, origin.y + 6 });
+    EXPECT_EQ(desktop.windows.CurrentCursor(), desktop.windows.LoadSystemCursor(os::idc::hand));
+    const std::size_t before = Traces().size();
+    desktop.windows.Click({ origin.x + 30, origin.y + 6 });
+    ASSERT_EQ(Traces().size() - before, 1002u) << "1000 of its own lines, a word that more were dropped, why it stopped";
+    EXPECT_NE(Traces()[before + 999].find("line 1000"), std::string::npos);
+    EXPECT_NE(Traces()[before + 1000].find("further trace lines are dropped"), std::string::npos);
+    EXPECT_NE(Traces().back().find("stopped: "), std::string::npos);
+    EXPECT_NE(Traces().back().find("boom"), std::string::npos);
+    desktop.windows.MouseMove({ origin.x + 31, origin.y + 6 });
+    EXPECT_EQ(desktop.windows.CurrentCursor(), desktop.windows.LoadSystemCursor(os::idc::arrow))
+        << "the failed movie's hand is gone";
+    const std::size_t commands = events.Commands().size();
+    desktop.Advance(1000);
+    EXPECT_EQ(events.Commands().size(), commands) << "its timers died with it";
 }

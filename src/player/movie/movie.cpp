@@ -59,13 +59,15 @@ namespace player::movie
         }
     }
 
+    // A movie's own lines are capped, so that a chatty movie cannot flood the
+    // trace; the line that says why it was stopped always gets through.
     void Movie::Trace(const std::string& text)
     {
-        if (_host && _traces < 1000)
-        {
-            ++_traces;
-            _host->Trace("movie " + _address + ": " + text);
-        }
+        constexpr int MaxTraces = 1000;
+        if (!_host || _traces > MaxTraces)
+            return;
+        ++_traces;
+        _host->Trace("movie " + _address + ": " + (_traces > MaxTraces ? "further trace lines are dropped" : text));
     }
 
     void Movie::Fail(const std::string& why)
@@ -73,7 +75,8 @@ namespace player::movie
         if (_failed)
             return;
         _failed = true;
-        Trace("stopped: " + why);
+        if (_host)
+            _host->Trace("movie " + _address + ": stopped: " + why);
         _sandbox.Stop("stopped");
         if (_host)
         {
