@@ -121,19 +121,25 @@ INSTANTIATE_TEST_SUITE_P(
         Stopper{ "EndlessLoop", "while true do end\nfscommand('after')", "ran too long" },
         Stopper{ "LoopThatCatchesItsErrors", "while true do pcall(function() while true do end end) end\nfscommand('after')",
                  "ran too long" },
-        Stopper{ "QuadraticWorkInC", "local t = {}\nfor i = 1, 1e6 do table.insert(t, 1, i) end\nfscommand('after')", "ran too long" },
-        Stopper{ "BigCopiesInALoop", "local big = ('x'):rep(4 << 20)\nfor i = 1, 1e6 do local x = big .. i end\nfscommand('after')",
+        Stopper{ "QuadraticWorkInC", "local t = {}\nfor i = 1, 1e6 do table.insert(t, 1, i) end\nfscommand('after')",
                  "ran too long" },
+        Stopper{ "BigCopiesInALoop",
+                 "local big = ('x'):rep(4 << 20)\nfor i = 1, 1e6 do local x = big .. i end\nfscommand('after')", "ran too long" },
         Stopper{ "LoopInACoroutine", "coroutine.wrap(function() while true do end end)()\nfscommand('after')", "ran too long" },
         Stopper{ "DeepRecursion", "local function f(n) return f(n + 1) + 1 end\nf(1)\nfscommand('after')", "stopped: " },
         Stopper{ "DeepMetamethods",
                  "local t = setmetatable({}, { __index = function(t, k) return t[k] end })\nlocal _ = t.x\nfscommand('after')",
                  "stack overflow" },
-        Stopper{ "ErrorInACallback", "stage.after(200, function() error('boom in a timer') end)\nstage.after(400, function() fscommand('after') end)",
+        Stopper{ "ErrorInACallback",
+                 "stage.after(200, function() error('boom in a timer') end)\nstage.after(400, function() fscommand('after') end)",
                  "boom in a timer" },
-        Stopper{ "ErrorObjectThatIsNotAString", "stage.on('paint', function() error({}) end)\nstage.redraw()\nstage.after(400, function() fscommand('after') end)",
-                 "not a string" },
-        Stopper{ "LoopInAFrame", "stage.on('frame', function() while true do end end)\nstage.animate(true)\nstage.after(400, function() fscommand('after') end)",
+        Stopper{
+            "ErrorObjectThatIsNotAString",
+            "stage.on('paint', function() error({}) end)\nstage.redraw()\nstage.after(400, function() fscommand('after') end)",
+            "not a string" },
+        Stopper{ "LoopInAFrame",
+                 "stage.on('frame', function() while true do end end)\nstage.animate(true)\nstage.after(400, function() "
+                 "fscommand('after') end)",
                  "ran too long" },
         Stopper{ "SyntaxError", "fscommand('after'\n", "does not compile" }),
     [](const ::testing::TestParamInfo<Stopper>& p) { return p.param.name; });
@@ -168,4 +174,20 @@ report("at the cap", pcall(string.find, string.rep("a", 4000), ".-b"))
     EXPECT_EQ(commands[6], "trim true headline");
     EXPECT_EQ(commands[7], "fields true a");
     EXPECT_EQ(commands[8], "at the cap true nil");
+}
+
+TEST_F(SandboxTest, EachCallbackHasABudgetOfItsOwn)
+{
+    // Six million instructions twice: each within one entry's ten million.
+    Play(R"lua(--!movie 1
+local n = 0
+stage.every(100, function()
+  for i = 1, 6000000 do end
+  n = n + 1
+  fscommand("done", tostring(n))
+end)
+)lua");
+    desktop.Advance(250);
+    EXPECT_EQ(events.Commands(), (std::vector<std::string>{ "done 1", "done 2" }));
+    EXPECT_FALSE(Traced("stopped"));
 }
