@@ -444,3 +444,26 @@ end)
     desktop.Advance(1000);
     EXPECT_EQ(events.Commands().size(), commands) << "its timers died with it";
 }
+
+TEST_F(ControlTest, VariablesSetDuringACallbackAreToldAfterItInOrderTheLatestSixtyFour)
+{
+    events.onFSCommand = [this](const std::string& command, const std::string&)
+    {
+        if (command != "ask")
+            return;
+        for (int i = 1; i <= 70; ++i)
+            player->SetVariable(L"v" + std::to_wstring(i), std::to_wstring(i));
+        EXPECT_EQ(Variable("v70"), L"70") << "readable at once";
+    };
+    Play(R"lua(--!movie 1
+stage.on("variable", function(name, value) fscommand("told", name .. "=" .. value .. " " .. stage.get(name)) end)
+fscommand("ask")
+fscommand("after")
+)lua");
+    const auto commands = events.Commands();
+    ASSERT_EQ(commands.size(), 1u + 1u + 64u);
+    EXPECT_EQ(commands[0], "ask");
+    EXPECT_EQ(commands[1], "after") << "nothing is told inside the running callback";
+    EXPECT_EQ(commands[2], "told v7=7 7") << "the oldest six were dropped";
+    EXPECT_EQ(commands.back(), "told v70=70 70");
+}
