@@ -467,3 +467,19 @@ fscommand("after")
     EXPECT_EQ(commands[2], "told v7=7 7") << "the oldest six were dropped";
     EXPECT_EQ(commands.back(), "told v70=70 70");
 }
+
+TEST_F(ControlTest, AMovieThatFailsWhileAnimatingCostsNoMoreWakeUps)
+{
+    Play(R"lua(--!movie 1
+local frames = 0
+stage.on("frame", function() frames = frames + 1 if frames == 3 then error("frame three") end end)
+stage.after(5000, function() fscommand("late") end)
+stage.animate(true)
+)lua");
+    desktop.Advance(200);
+    EXPECT_TRUE(Traced("frame three"));
+    desktop.windows.ClearMessageLog();
+    desktop.Advance(6000);
+    EXPECT_EQ(desktop.windows.CountMessages(player->Window(), os::wm::timer), 0) << "no frame or timer left running";
+    EXPECT_TRUE(events.Commands().empty());
+}

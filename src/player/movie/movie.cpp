@@ -49,14 +49,17 @@ namespace player::movie
     Movie::~Movie()
     {
         if (_host)
-        {
-            for (const auto& [id, slot] : _timers)
-                _host->StopTimer(id);
-            for (const auto& [id, slot] : _loads)
-                _host->CancelLoad(id);
-            if (_animating && !_paused)
-                _host->Animate(false);
-        }
+            StopHostWork();
+    }
+
+    void Movie::StopHostWork()
+    {
+        for (const auto& [id, slot] : _timers)
+            _host->StopTimer(id);
+        for (const auto& [id, slot] : _loads)
+            _host->CancelLoad(id);
+        if (_animating && !_paused)
+            _host->Animate(false);
     }
 
     // A movie's own lines are capped, so that a chatty movie cannot flood the
@@ -80,12 +83,7 @@ namespace player::movie
         _sandbox.Stop("stopped");
         if (_host)
         {
-            for (const auto& [id, slot] : _timers)
-                _host->StopTimer(id);
-            for (const auto& [id, slot] : _loads)
-                _host->CancelLoad(id);
-            if (_animating && !_paused)
-                _host->Animate(false);
+            StopHostWork();
             _host->SetCursor(false);
         }
         _timers.clear();
@@ -96,14 +94,7 @@ namespace player::movie
     void Movie::Detach()
     {
         if (!_failed && _host)
-        {
-            for (const auto& [id, slot] : _timers)
-                _host->StopTimer(id);
-            for (const auto& [id, slot] : _loads)
-                _host->CancelLoad(id);
-            if (_animating && !_paused)
-                _host->Animate(false);
-        }
+            StopHostWork();
         _host = nullptr;
         _failed = true;
         _sandbox.Stop("the player let the movie go");

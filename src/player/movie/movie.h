@@ -138,6 +138,8 @@ namespace player::movie
 
         bool Enter(int (*fn)(lua_State*), void* context);
         void Fail(const std::string& why);
+        // Stops what the movie asked of its host: timers, loads and frames.
+        void StopHostWork();
         void FlushVariables();
         void Release(int ref);
     };
