@@ -34,6 +34,8 @@ TEST(Addresses, ResolveAgainstTheMovieAndOnlyOverHttp)
         EXPECT_FALSE(ResolveAddress(base, bad, why)) << bad;
     const std::string local = "C:\\Program Files\\Norvale\\loader.swf";
     EXPECT_EQ(ResolveAddress(local, "logo.bmp", why), "C:\\Program Files\\Norvale\\logo.bmp");
+    EXPECT_EQ(ResolveAddress(local, "http://sponsor.test/logo.jpg", why), "http://sponsor.test/logo.jpg")
+        << "the sponsor movie from the installation folder loads its logo from the web";
     for (const char* bad : { "..\\x", "sub/x", "D:\\x", "..", "\\\\server\\x" })
         EXPECT_FALSE(ResolveAddress(local, bad, why)) << bad;
     EXPECT_EQ(OriginOf(base), "http://host.test:8421");
