@@ -10,6 +10,7 @@
 //   main_protocol.cpp   the ticker movie's commands and the completion of a load
 //   main_settings.cpp   the settings store, the user identifier, launch at log-on
 //   main_links.cpp      links, help, the about box and the exit
+//   main_content.cpp    the channel feed, the sponsor logo and the update offer
 //   main_placement.cpp  the strip's layout on resize and the on-screen rule
 //   main_pending.cpp    what the commands reach that is not built yet
 #pragma once
@@ -39,6 +40,7 @@ namespace app
     constexpr os::UINT TrayCallbackMessage = os::wm::user + 1;
 
     class TAboutForm;
+    class TUpdateForm;
 
     class TtickForm : public appbar::TAppBar
     {
@@ -130,11 +132,14 @@ namespace app
 
         // ---- content services
         std::string FetchUrlText(os::InternetHandle session, const std::string& url);
-        void GetFlashSponsor(const std::string& args);
         void GetFlashChannel(const std::string& url);
+        void GetFlashSponsor(const std::string& args);
+        void SetSponsorFlash(const std::string& logo);
         void HideSponsorFlash();
+        void SponsorFSCommand(player::TShockwaveFlash& sender, const std::wstring& command, const std::wstring& args);
         void DoUpdate(const std::string& url);
         bool UpdatePromptVisible();
+        TUpdateForm* UpdateForm = nullptr; // made by the program entry
 
         // ---- menu and preferences panel
         void OpenPopup();

@@ -37,6 +37,10 @@ namespace app
         {
             FlashReadyStateChange(sender, state);
         };
+        SponsorFlash->OnFSCommand = [this](player::TShockwaveFlash& sender, const std::wstring& command, const std::wstring& args)
+        {
+            SponsorFSCommand(sender, command, args);
+        };
         Flash->SetBounds(0, 0, Width() - GrabWidth, TickerHeight);
         Flash->DoObjectVerb(os::oleiverb::show);
         Flash->SetMenu(false);

@@ -5,35 +5,9 @@
 
 namespace app
 {
-    void TtickForm::GetFlashSponsor(const std::string&)
-    {
-        Trace("getsponsor: the sponsor logo is not built yet");
-    }
-
-    void TtickForm::GetFlashChannel(const std::string&)
-    {
-        Trace("getchannel: the channel feed is not built yet");
-    }
-
     void TtickForm::AddNewChannel(const std::string&)
     {
         Trace("addnewchannnel: the preferences panel is not built yet");
-    }
-
-    void TtickForm::HideSponsorFlash()
-    {
-        Trace("hidelogo: the sponsor logo is not built yet");
-    }
-
-    void TtickForm::DoUpdate(const std::string&)
-    {
-        Trace("update: the update prompt is not built yet");
-    }
-
-    // There is no update prompt yet, so it is never in the way of the focus.
-    bool TtickForm::UpdatePromptVisible()
-    {
-        return false;
     }
 
     void TtickForm::OpenPopup()

@@ -2,6 +2,7 @@
 
 #include "app/about.h"
 #include "app/main.h"
+#include "app/update.h"
 #include "forms/application.h"
 #include "player/movie/movie_player.h"
 
@@ -26,6 +27,7 @@ namespace app
             player::SettingsChooseFlash(os.registry) ? static_cast<player::PlayerFactory&>(flash) : movies;
         std::unique_ptr<TtickForm> tickForm;
         std::unique_ptr<TAboutForm> aboutForm;
+        std::unique_ptr<TUpdateForm> updateForm;
         // Nothing that goes wrong ends the program without the quit sequence: the
         // settings are saved and the notification-area icon goes.
         auto fail = [&](const char* what)
@@ -43,6 +45,9 @@ namespace app
             tickForm = std::make_unique<TtickForm>(application, players);
             aboutForm = std::make_unique<TAboutForm>(application);
             tickForm->AboutForm = aboutForm.get();
+            updateForm = std::make_unique<TUpdateForm>(application);
+            updateForm->Exit1 = &tickForm->Exit1;
+            tickForm->UpdateForm = updateForm.get();
             return application.Run();
         }
         catch (const std::exception& e)

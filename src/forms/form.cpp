@@ -144,11 +144,20 @@ namespace forms
         case os::wm::rbuttondown: MouseButtonDown(MouseButton::right, lParam); return 0;
         case os::wm::lbuttonup: MouseButtonUp(MouseButton::left, lParam); return 0;
         case os::wm::setcursor:
-            if (static_cast<os::Hwnd>(wParam) == _handle &&
-                static_cast<std::int16_t>(os::LoWord(static_cast<std::uintptr_t>(lParam))) == os::ht::client &&
-                SetCursorForPoint())
+        {
+            const os::Hwnd target = static_cast<os::Hwnd>(wParam);
+            const bool client = static_cast<std::int16_t>(os::LoWord(static_cast<std::uintptr_t>(lParam))) == os::ht::client;
+            if (client && target == _handle && SetCursorForPoint())
                 return 1;
+            // A windowed control with a pointer of its own, asked first by its window.
+            if (WinControl* child = client && target != _handle ? FindChild(target) : nullptr;
+                child && child->Cursor() != cr::defaultCursor)
+            {
+                Os().windows.SetCursor(_app.Cursor(child->Cursor()));
+                return 1;
+            }
             return DefaultHandler(msg, wParam, lParam);
+        }
         case os::wm::command:
             if (lParam != 0)
             {

@@ -271,6 +271,16 @@ namespace os
         virtual InternetHandle OpenUrl(InternetHandle session, const std::string& url, DWORD flags) = 0;
         virtual bool ReadFile(InternetHandle request, void* buffer, DWORD size, DWORD& read) = 0;
         virtual bool Close(InternetHandle handle) = 0;
+        // Bounds every wait of the handle's connection (connecting, sending and
+        // receiving) by `ms`; set on a session, it holds for the requests opened
+        // through it afterwards, set on a request, for that request's next waits.
+        virtual bool SetTimeout(InternetHandle handle, DWORD ms) = 0;
+        // The HTTP status code of a request's answer; false when it has none.
+        virtual bool QueryStatusCode(InternetHandle request, DWORD& status) = 0;
+        // Waits (no longer than the request's time-out) until some of the body has
+        // arrived or the body has ended, and tells how many bytes can be read now
+        // without waiting; 0 at the end of the body. False when the wait failed.
+        virtual bool QueryDataAvailable(InternetHandle request, DWORD& available) = 0;
 
       protected:
         ~IInternet() = default;

@@ -461,6 +461,7 @@ namespace os
     namespace idc
     {
         constexpr int arrow = 32512;
+        constexpr int ibeam = 32513;
         constexpr int sizeall = 32646;
         constexpr int hand = 32649;
     } // namespace idc

@@ -170,3 +170,13 @@ TEST_F(PromptTest, AltAndTheUnderlinedLetterPressTheButtonOrToggleTheBox)
     desktop.windows.Click({ prompt.Left() + 3 + 50, prompt.Top() + 3 + 19 + 65 }); // on the check box
     EXPECT_TRUE(box.Checked());
 }
+
+TEST_F(PromptTest, AMemoShowsTheIBeamUnlessItIsGivenAPointerOfItsOwn)
+{
+    const os::Point inMemo = desktop.windows.ClientToScreen(memo.Handle(), { 5, 5 });
+    desktop.windows.MouseMove(inMemo);
+    EXPECT_EQ(os::sim::SimWindows::CursorId(desktop.windows.CurrentCursor()), os::idc::ibeam);
+    memo.SetCursor(cr::arrow);
+    desktop.windows.MouseMove({ inMemo.x + 1, inMemo.y });
+    EXPECT_EQ(os::sim::SimWindows::CursorId(desktop.windows.CurrentCursor()), os::idc::arrow);
+}

@@ -8,8 +8,8 @@
 
 namespace os::sim
 {
-    // Virtual time in milliseconds since the desktop was made. Only the tests and the
-    // simulated message loop move it.
+    // Virtual time in milliseconds since the desktop was made. Only the tests, the
+    // simulated message loop and a slow simulated server move it.
     class Clock
     {
       public:

@@ -451,8 +451,8 @@ namespace os::sim
         for (const Work& w : _work)
             if (w.due <= limit && (!work || w.due < work->due || (w.due == work->due && w.seq < work->seq)))
                 work = &w;
-        if (work && (!timer || work->due < _timers[*timer].due ||
-                     (work->due == _timers[*timer].due && work->seq < _timers[*timer].seq)))
+        if (work &&
+            (!timer || work->due < _timers[*timer].due || (work->due == _timers[*timer].due && work->seq < _timers[*timer].seq)))
         {
             _clock.Set(std::max(_clock.Now(), work->due));
             auto run = std::move(const_cast<Work*>(work)->run);
@@ -597,9 +597,13 @@ namespace os::sim
         case wm::setcursor:
             if ((w->style & ws::child) && Send(w->parent, wm::setcursor, wParam, lParam))
                 return 1;
+            // A parent asked first about a child's pointer leaves it to the child.
+            if (static_cast<Hwnd>(wParam) != hwnd)
+                return 0;
             if (static_cast<std::int16_t>(LoWord(static_cast<WPARAM>(lParam))) == ht::client)
             {
-                SetCursor(LoadSystemCursor(idc::arrow));
+                // A text control shows the I-beam, every other window the arrow.
+                SetCursor(LoadSystemCursor(Lower(w->className) == "edit" ? idc::ibeam : idc::arrow));
                 return 1;
             }
             return 0;

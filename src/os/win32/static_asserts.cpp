@@ -194,7 +194,8 @@ namespace os::win32
                   Same(tpm::rightbutton, TPM_RIGHTBUTTON) && Same(tpm::nonotify, TPM_NONOTIFY) &&
                   Same(tpm::returncmd, TPM_RETURNCMD));
     // IDC_ and IDI_ are MAKEINTRESOURCE of these numbers.
-    static_assert(Same(idc::arrow, OCR_NORMAL) && Same(idc::sizeall, OCR_SIZEALL) && Same(idc::hand, OCR_HAND));
+    static_assert(Same(idc::arrow, OCR_NORMAL) && Same(idc::ibeam, OCR_IBEAM) && Same(idc::sizeall, OCR_SIZEALL) &&
+                  Same(idc::hand, OCR_HAND));
     static_assert(Same(idi::application, OIC_SAMPLE) && Same(idi::question, OIC_QUES));
     static_assert(Same(color::btnface, COLOR_BTNFACE) && Same(color::btntext, COLOR_BTNTEXT) &&
                   Same(color::window, COLOR_WINDOW) && Same(color::windowtext, COLOR_WINDOWTEXT));

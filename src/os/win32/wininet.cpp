@@ -17,6 +17,14 @@ namespace os::win32
         {
             return static_cast<InternetHandle>(reinterpret_cast<std::intptr_t>(h));
         }
+        bool ApplyTimeout(HINTERNET handle, ::DWORD ms)
+        {
+            bool ok = true;
+            for (::DWORD option :
+                 { INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT })
+                ok = InternetSetOptionA(handle, option, &ms, sizeof(ms)) != FALSE && ok;
+            return ok;
+        }
     } // namespace
 
     bool Win32Internet::GetConnectedState()
@@ -30,9 +38,54 @@ namespace os::win32
         return FromHinternet(InternetOpenA(agent.c_str(), accessType, nullptr, nullptr, 0));
     }
 
+    // An http or https address is opened step by step (connection, request, send)
+    // rather than by InternetOpenUrl, so that the time-out set on the session is set
+    // on the connection and the request before anything is sent: not every WinInet
+    // hands a session's receive time-out on to the requests that InternetOpenUrl
+    // makes (Wine's waits for the answer without end).
     InternetHandle Win32Internet::OpenUrl(InternetHandle session, const std::string& url, DWORD flags)
     {
-        return FromHinternet(InternetOpenUrlA(ToHinternet(session), url.c_str(), nullptr, 0, flags, 0));
+        std::string host(INTERNET_MAX_HOST_NAME_LENGTH + 1, '\0');
+        std::string path(url.size() + 1, '\0');
+        std::string extra(url.size() + 1, '\0');
+        URL_COMPONENTSA parts{};
+        parts.dwStructSize = sizeof(parts);
+        parts.lpszHostName = host.data();
+        parts.dwHostNameLength = static_cast<::DWORD>(host.size());
+        parts.lpszUrlPath = path.data();
+        parts.dwUrlPathLength = static_cast<::DWORD>(path.size());
+        parts.lpszExtraInfo = extra.data();
+        parts.dwExtraInfoLength = static_cast<::DWORD>(extra.size());
+        const bool http = InternetCrackUrlA(url.c_str(), static_cast<::DWORD>(url.size()), 0, &parts) &&
+                          (parts.nScheme == INTERNET_SCHEME_HTTP || parts.nScheme == INTERNET_SCHEME_HTTPS) &&
+                          parts.dwHostNameLength > 0;
+        if (!http)
+            return FromHinternet(InternetOpenUrlA(ToHinternet(session), url.c_str(), nullptr, 0, flags, 0));
+        host.resize(parts.dwHostNameLength);
+        std::string object = path.substr(0, parts.dwUrlPathLength) + extra.substr(0, parts.dwExtraInfoLength);
+        if (object.empty())
+            object = "/";
+
+        const auto timeout = _sessionTimeouts.find(session);
+        HINTERNET connection =
+            InternetConnectA(ToHinternet(session), host.c_str(), parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+        if (!connection)
+            return InternetHandle{};
+        if (timeout != _sessionTimeouts.end())
+            ApplyTimeout(connection, timeout->second);
+        const ::DWORD requestFlags = flags | (parts.nScheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0);
+        HINTERNET request = HttpOpenRequestA(connection, "GET", object.c_str(), nullptr, nullptr, nullptr, requestFlags, 0);
+        if (request && timeout != _sessionTimeouts.end())
+            ApplyTimeout(request, timeout->second);
+        if (!request || !HttpSendRequestA(request, nullptr, 0, nullptr, 0))
+        {
+            if (request)
+                InternetCloseHandle(request);
+            InternetCloseHandle(connection);
+            return InternetHandle{};
+        }
+        _connections[FromHinternet(request)] = FromHinternet(connection);
+        return FromHinternet(request);
     }
 
     bool Win32Internet::ReadFile(InternetHandle request, void* buffer, DWORD size, DWORD& read)
@@ -45,6 +98,38 @@ namespace os::win32
 
     bool Win32Internet::Close(InternetHandle handle)
     {
-        return InternetCloseHandle(ToHinternet(handle)) != FALSE;
+        const bool ok = InternetCloseHandle(ToHinternet(handle)) != FALSE;
+        _sessionTimeouts.erase(handle);
+        if (const auto connection = _connections.find(handle); connection != _connections.end())
+        {
+            InternetCloseHandle(ToHinternet(connection->second));
+            _connections.erase(connection);
+        }
+        return ok;
+    }
+
+    bool Win32Internet::SetTimeout(InternetHandle handle, DWORD ms)
+    {
+        if (_connections.find(handle) == _connections.end())
+            _sessionTimeouts[handle] = ms; // kept for the requests to come
+        return ApplyTimeout(ToHinternet(handle), ms);
+    }
+
+    bool Win32Internet::QueryStatusCode(InternetHandle request, DWORD& status)
+    {
+        ::DWORD code = 0;
+        ::DWORD size = sizeof(code);
+        const bool ok =
+            HttpQueryInfoA(ToHinternet(request), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code, &size, nullptr) != FALSE;
+        status = ok ? static_cast<DWORD>(code) : 0;
+        return ok;
+    }
+
+    bool Win32Internet::QueryDataAvailable(InternetHandle request, DWORD& available)
+    {
+        ::DWORD bytes = 0;
+        const bool ok = InternetQueryDataAvailable(ToHinternet(request), &bytes, 0, 0) != FALSE;
+        available = ok ? static_cast<DWORD>(bytes) : 0;
+        return ok;
     }
 } // namespace os::win32

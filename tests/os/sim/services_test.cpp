@@ -93,6 +93,49 @@ TEST_F(SimServicesTest, InternetDeliversChunksAndCountsHandles)
     net.Close(s2);
 }
 
+TEST_F(SimServicesTest, InternetAnswersAStatusAndASlowServerTakesVirtualTimeWithinTheTimeOut)
+{
+    IInternet& net = desktop.internet;
+    os::sim::UrlResponse slow{ { "ab", "c" } };
+    slow.msPerChunk = 300;
+    desktop.internet.AddUrl("http://x/slow", slow);
+    desktop.internet.AddUrl("http://x/missing", os::sim::UrlResponse::Status(404, "Not Found"));
+    const InternetHandle s = net.Open("A", 0);
+    EXPECT_TRUE(net.SetTimeout(s, 1000));
+    const InternetHandle missing = net.OpenUrl(s, "http://x/missing", 0);
+    const InternetHandle r = net.OpenUrl(s, "http://x/slow", 0);
+    DWORD status = 0;
+    EXPECT_TRUE(net.QueryStatusCode(missing, status));
+    EXPECT_EQ(status, 404u);
+    EXPECT_TRUE(net.QueryStatusCode(r, status));
+    EXPECT_EQ(status, 200u) << "200 when the rule sets none";
+    EXPECT_FALSE(net.QueryStatusCode(s, status)) << "a session has no answer";
+    EXPECT_EQ(desktop.internet.Requests().back().timeoutMs, 1000u) << "the request takes the session's time-out";
+
+    const std::uint64_t start = desktop.Now();
+    DWORD available = 0;
+    char buf[8];
+    DWORD read = 0;
+    EXPECT_TRUE(net.QueryDataAvailable(r, available));
+    EXPECT_EQ(available, 2u);
+    EXPECT_EQ(desktop.Now() - start, 300u);
+    EXPECT_TRUE(net.ReadFile(r, buf, 1, read));
+    EXPECT_TRUE(net.ReadFile(r, buf, 1, read));
+    EXPECT_EQ(desktop.Now() - start, 300u) << "one wait per chunk";
+    EXPECT_TRUE(net.SetTimeout(r, 200));
+    EXPECT_FALSE(net.QueryDataAvailable(r, available)) << "the next chunk comes later than the time-out";
+    EXPECT_EQ(desktop.Now() - start, 500u);
+    EXPECT_TRUE(net.SetTimeout(r, 0)); // no time-out: the wait is as long as the server's
+    EXPECT_TRUE(net.ReadFile(r, buf, sizeof buf, read));
+    EXPECT_EQ(read, 1u);
+    EXPECT_TRUE(net.QueryDataAvailable(r, available));
+    EXPECT_EQ(available, 0u) << "the end of the body";
+    net.Close(missing);
+    net.Close(r);
+    net.Close(s);
+    EXPECT_FALSE(net.SetTimeout(r, 10)) << "a closed handle";
+}
+
 TEST_F(SimServicesTest, AFailedReadIsAFailure)
 {
     IInternet& net = desktop.internet;

@@ -1,0 +1,1 @@
+document.write("<img src=\"http://img.example/logo.gif\" border=0>");
