@@ -24,53 +24,17 @@ if [[ ! $base =~ ^http://127\.0\.0\.1:([0-9]+)/resources/media/uk/downloads/voda
 fi
 port=${BASH_REMATCH[1]}
 
-work=$(mktemp -d)
-export WINEPREFIX=$prefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-server="" xvfb="" ticker=""
-cleanup() {
-  set +e
-  if [ -n "$ticker" ]; then kill "$ticker" 2>/dev/null; fi
-  if [ -f "$WINEPREFIX/system.reg" ]; then wineserver -k 2>/dev/null; fi
-  if [ -n "$server" ]; then kill "$server" 2>/dev/null; fi
-  if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null; fi
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$here/tools/wine-session.sh"
+wine_session "$prefix"
 fail() {
   echo "FAIL: $*" >&2
   [ -s "$work/server.log" ] && sed 's/^/  server: /' "$work/server.log" >&2
   exit 1
 }
-within() {
-  local seconds=$1
-  shift
-  local until=$((SECONDS + seconds))
-  while [ $SECONDS -lt "$until" ]; do
-    "$@" && return 0
-    sleep 0.3
-  done
-  return 1
-}
 
-python3 "$here/tests/wine/content_server.py" "$port" "$content" >"$work/server.log" 2>&1 &
-server=$!
-within 10 grep -sqE '^(ready|cannot)' "$work/server.log" || true
-grep -q '^ready' "$work/server.log" || fail "the content server did not start"
+start_content_server "$port" "$content" || fail "the content server did not start"
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 3>"$work/display" >/dev/null 2>&1 &
-xvfb=$!
-within 10 test -s "$work/display" || fail "no virtual display"
-export DISPLAY=:$(head -n 1 "$work/display")
-
-mkdir -p "$WINEPREFIX"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "making the Wine prefix $WINEPREFIX"
-  wineboot -i >/dev/null 2>&1 || true
-  wineserver -w
-fi
+wine_display || fail "no virtual display"
 settings='HKCU\Software\Norvale\Vodazovovarar'
 wine reg delete 'HKCU\Software\Norvale' /f >/dev/null 2>&1 || true
 mkdir -p "$WINEPREFIX/drive_c/norvale-test"
@@ -87,7 +51,7 @@ prompt() {
 }
 
 wine "$exe" >"$work/ticker.log" 2>&1 &
-ticker=$!
+program=$!
 within 40 seen || fail "no lime stage with the sponsor slot ($(cat "$work/check.log"))"
 echo "   strip: $(cat "$work/check.log")"
 within 20 prompt || fail "no update prompt after the movie's update command"

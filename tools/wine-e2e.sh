@@ -32,22 +32,8 @@ fail() {
   [ -s "$work/ticker.log" ] && tail -n 20 "$work/ticker.log" | sed 's/^/  ticker.exe: /' >&2
   exit 1
 }
-# Polls `what` for up to `seconds`; true as soon as it holds.
-within() {
-  local seconds=$1
-  shift
-  local until=$((SECONDS + seconds))
-  while [ $SECONDS -lt "$until" ]; do
-    "$@" && return 0
-    sleep 0.3
-  done
-  return 1
-}
 
-python3 "$here/tests/wine/content_server.py" "$port" "$content" >"$work/server.log" 2>&1 &
-server=$!
-within 10 grep -sqE '^(ready|cannot)' "$work/server.log" || true
-grep -q '^ready' "$work/server.log" || fail "the content server did not start"
+start_content_server "$port" "$content" || fail "the content server did not start"
 
 wine_display || fail "no virtual display"
 settings='HKCU\Software\Norvale\Vodazovovarar'

@@ -1,7 +1,7 @@
 # Sourced by the scripts that drive the Windows build under Wine on a virtual
 # display of their own, with a Wine prefix of their own:
 #   . tools/wine-session.sh; wine_session PREFIX; ...; wine_display
-# Gives a work folder $work, and at exit kills $program and $server (when the
+# The caller sets $here to the repository's top. Gives a work folder $work, and at exit kills $program and $server (when the
 # script set them), the Wine server and the display, and removes $work.
 wine_session() {
   work=$(mktemp -d)
@@ -20,6 +20,27 @@ wine_session_end() {
   if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null; fi
   wait 2>/dev/null
   rm -rf "$work"
+}
+
+# Polls a command for up to `seconds`; true as soon as it succeeds.
+within() {
+  local seconds=$1
+  shift
+  local until=$((SECONDS + seconds))
+  while [ $SECONDS -lt "$until" ]; do
+    "$@" && return 0
+    sleep 0.3
+  done
+  return 1
+}
+
+# Serves a folder on a loopback port with tests/wine/content_server.py (logging to
+# $work/server.log); false when it did not start.
+start_content_server() {
+  python3 "$here/tests/wine/content_server.py" "$1" "$2" >"$work/server.log" 2>&1 &
+  server=$!
+  within 10 grep -sqE '^(ready|cannot)' "$work/server.log" || true
+  grep -q '^ready' "$work/server.log"
 }
 
 # Starts a 1280 by 1024 virtual display, and makes the prefix on its first use.
