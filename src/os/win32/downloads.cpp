@@ -1,5 +1,7 @@
 #include "os/win32/downloads.h"
 
+#include "os/win32/http.h"
+
 #include "os/win32/common.h"
 
 #include <windows.h>
@@ -223,14 +225,6 @@ namespace os::win32
             return "no complete answer within " + std::to_string(ms) + " ms";
         }
 
-        // Bounds every wait of a connection by the time the download has left.
-        void SetTimeouts(HINTERNET handle, ::DWORD ms)
-        {
-            for (::DWORD option :
-                 { INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT })
-                InternetSetOptionA(handle, option, &ms, sizeof(ms));
-        }
-
         // The request, sent, with its answer's headers read; null (and the reason in
         // `why`) when it cannot be made. The connection is made step by step rather than
         // by InternetOpenUrl so that the time-outs are set on the connection and the
@@ -239,30 +233,15 @@ namespace os::win32
         HINTERNET SendRequest(HINTERNET session, const std::string& url, const Deadline& deadline, std::string& why,
                               InternetScope& connection)
         {
-            std::string host(INTERNET_MAX_HOST_NAME_LENGTH + 1, '\0');
-            std::string path(url.size() + 1, '\0');
-            std::string extra(url.size() + 1, '\0');
-            URL_COMPONENTSA parts{};
-            parts.dwStructSize = sizeof(parts);
-            parts.lpszHostName = host.data();
-            parts.dwHostNameLength = static_cast<::DWORD>(host.size());
-            parts.lpszUrlPath = path.data();
-            parts.dwUrlPathLength = static_cast<::DWORD>(path.size());
-            parts.lpszExtraInfo = extra.data();
-            parts.dwExtraInfoLength = static_cast<::DWORD>(extra.size());
-            if (!InternetCrackUrlA(url.c_str(), static_cast<::DWORD>(url.size()), 0, &parts) ||
-                (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) || parts.dwHostNameLength == 0)
+            const auto target = CrackHttpUrl(url);
+            if (!target)
             {
                 why = "not a valid address";
                 return nullptr;
             }
-            host.resize(parts.dwHostNameLength);
-            std::string object = path.substr(0, parts.dwUrlPathLength) + extra.substr(0, parts.dwExtraInfoLength);
-            if (object.empty())
-                object = "/";
 
             connection = InternetScope(
-                InternetConnectA(session, host.c_str(), parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+                InternetConnectA(session, target->host.c_str(), target->port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
             if (!connection.Get())
             {
                 why = InternetError(GetLastError());
@@ -271,9 +250,10 @@ namespace os::win32
             SetTimeouts(connection.Get(), deadline.Remaining());
             ::DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
                             INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTH;
-            if (parts.nScheme == INTERNET_SCHEME_HTTPS)
+            if (target->secure)
                 flags |= INTERNET_FLAG_SECURE;
-            HINTERNET request = HttpOpenRequestA(connection.Get(), "GET", object.c_str(), nullptr, nullptr, nullptr, flags, 0);
+            HINTERNET request =
+                HttpOpenRequestA(connection.Get(), "GET", target->object.c_str(), nullptr, nullptr, nullptr, flags, 0);
             if (!request)
             {
                 why = InternetError(GetLastError());

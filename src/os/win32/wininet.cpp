@@ -1,5 +1,7 @@
 #include "os/win32/wininet.h"
 
+#include "os/win32/http.h"
+
 #include <windows.h>
 #include <wininet.h>
 
@@ -16,14 +18,6 @@ namespace os::win32
         InternetHandle FromHinternet(HINTERNET h)
         {
             return static_cast<InternetHandle>(reinterpret_cast<std::intptr_t>(h));
-        }
-        bool ApplyTimeout(HINTERNET handle, ::DWORD ms)
-        {
-            bool ok = true;
-            for (::DWORD option :
-                 { INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT })
-                ok = InternetSetOptionA(handle, option, &ms, sizeof(ms)) != FALSE && ok;
-            return ok;
         }
     } // namespace
 
@@ -45,38 +39,22 @@ namespace os::win32
     // makes (Wine's waits for the answer without end).
     InternetHandle Win32Internet::OpenUrl(InternetHandle session, const std::string& url, DWORD flags)
     {
-        std::string host(INTERNET_MAX_HOST_NAME_LENGTH + 1, '\0');
-        std::string path(url.size() + 1, '\0');
-        std::string extra(url.size() + 1, '\0');
-        URL_COMPONENTSA parts{};
-        parts.dwStructSize = sizeof(parts);
-        parts.lpszHostName = host.data();
-        parts.dwHostNameLength = static_cast<::DWORD>(host.size());
-        parts.lpszUrlPath = path.data();
-        parts.dwUrlPathLength = static_cast<::DWORD>(path.size());
-        parts.lpszExtraInfo = extra.data();
-        parts.dwExtraInfoLength = static_cast<::DWORD>(extra.size());
-        const bool http = InternetCrackUrlA(url.c_str(), static_cast<::DWORD>(url.size()), 0, &parts) &&
-                          (parts.nScheme == INTERNET_SCHEME_HTTP || parts.nScheme == INTERNET_SCHEME_HTTPS) &&
-                          parts.dwHostNameLength > 0;
-        if (!http)
+        const auto target = CrackHttpUrl(url);
+        if (!target)
             return FromHinternet(InternetOpenUrlA(ToHinternet(session), url.c_str(), nullptr, 0, flags, 0));
-        host.resize(parts.dwHostNameLength);
-        std::string object = path.substr(0, parts.dwUrlPathLength) + extra.substr(0, parts.dwExtraInfoLength);
-        if (object.empty())
-            object = "/";
 
         const auto timeout = _sessionTimeouts.find(session);
-        HINTERNET connection =
-            InternetConnectA(ToHinternet(session), host.c_str(), parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+        HINTERNET connection = InternetConnectA(ToHinternet(session), target->host.c_str(), target->port, nullptr, nullptr,
+                                                INTERNET_SERVICE_HTTP, 0, 0);
         if (!connection)
             return InternetHandle{};
         if (timeout != _sessionTimeouts.end())
-            ApplyTimeout(connection, timeout->second);
-        const ::DWORD requestFlags = flags | (parts.nScheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0);
-        HINTERNET request = HttpOpenRequestA(connection, "GET", object.c_str(), nullptr, nullptr, nullptr, requestFlags, 0);
+            SetTimeouts(connection, timeout->second);
+        const ::DWORD requestFlags = flags | (target->secure ? INTERNET_FLAG_SECURE : 0);
+        HINTERNET request =
+            HttpOpenRequestA(connection, "GET", target->object.c_str(), nullptr, nullptr, nullptr, requestFlags, 0);
         if (request && timeout != _sessionTimeouts.end())
-            ApplyTimeout(request, timeout->second);
+            SetTimeouts(request, timeout->second);
         if (!request || !HttpSendRequestA(request, nullptr, 0, nullptr, 0))
         {
             if (request)
@@ -112,7 +90,7 @@ namespace os::win32
     {
         if (_connections.find(handle) == _connections.end())
             _sessionTimeouts[handle] = ms; // kept for the requests to come
-        return ApplyTimeout(ToHinternet(handle), ms);
+        return SetTimeouts(ToHinternet(handle), ms);
     }
 
     bool Win32Internet::QueryStatusCode(InternetHandle request, DWORD& status)
