@@ -18,20 +18,9 @@ keep=${4:-}
 content=$here/tests/wine/content
 check=$here/tests/wine/check_strip.py
 
-if [[ ! $base =~ ^http://127\.0\.0\.1:([0-9]+)/resources/media/uk/downloads/vodazovovarar/$ ]]; then
-  echo "the content address $base is not a loopback one that this run can serve" >&2
-  exit 1
-fi
-port=${BASH_REMATCH[1]}
-
 . "$here/tools/wine-session.sh"
+port=$(loopback_port "$base") || exit 1
 wine_session "$prefix"
-fail() {
-  echo "FAIL: $*" >&2
-  [ -s "$work/server.log" ] && sed 's/^/  server: /' "$work/server.log" >&2
-  [ -s "$work/ticker.log" ] && tail -n 20 "$work/ticker.log" | sed 's/^/  ticker.exe: /' >&2
-  exit 1
-}
 
 start_content_server "$port" "$content" || fail "the content server did not start"
 

@@ -22,6 +22,25 @@ wine_session_end() {
   rm -rf "$work"
 }
 
+# The port of a content address on the loopback interface, the only kind these
+# runs can serve.
+loopback_port() {
+  if [[ ! $1 =~ ^http://127\.0\.0\.1:([0-9]+)/resources/media/uk/downloads/vodazovovarar/$ ]]; then
+    echo "the content address $1 is not a loopback one that this run can serve" >&2
+    return 1
+  fi
+  echo "${BASH_REMATCH[1]}"
+}
+
+# Ends the run as failed, with the content server's log and the end of the
+# program's own output when there are any.
+fail() {
+  echo "FAIL: $*" >&2
+  [ -s "$work/server.log" ] && sed 's/^/  server: /' "$work/server.log" >&2
+  [ -s "$work/ticker.log" ] && tail -n 20 "$work/ticker.log" | sed 's/^/  ticker.exe: /' >&2
+  exit 1
+}
+
 # Polls a command for up to `seconds`; true as soon as it succeeds.
 within() {
   local seconds=$1

@@ -81,44 +81,31 @@ namespace os::win32
             ULONGLONG _end;
         };
 
-        class InternetScope
+        // Closes an internet or kernel handle when it goes out of scope; an empty or
+        // invalid handle is left alone.
+        template <BOOL(WINAPI* Close)(HANDLE)> class HandleScope
         {
           public:
-            explicit InternetScope(HINTERNET handle) : _handle(handle) {}
-            InternetScope(const InternetScope&) = delete;
-            InternetScope& operator=(const InternetScope&) = delete;
-            InternetScope& operator=(InternetScope&& other) noexcept
+            explicit HandleScope(HANDLE handle) : _handle(handle) {}
+            HandleScope(const HandleScope&) = delete;
+            HandleScope& operator=(const HandleScope&) = delete;
+            HandleScope& operator=(HandleScope&& other) noexcept
             {
                 std::swap(_handle, other._handle);
                 return *this;
             }
-            ~InternetScope()
+            ~HandleScope()
             {
-                if (_handle)
-                    InternetCloseHandle(_handle);
-            }
-            HINTERNET Get() const { return _handle; }
-
-          private:
-            HINTERNET _handle;
-        };
-
-        class FileScope
-        {
-          public:
-            explicit FileScope(HANDLE handle) : _handle(handle) {}
-            FileScope(const FileScope&) = delete;
-            FileScope& operator=(const FileScope&) = delete;
-            ~FileScope()
-            {
-                if (_handle != INVALID_HANDLE_VALUE)
-                    CloseHandle(_handle);
+                if (_handle && _handle != INVALID_HANDLE_VALUE)
+                    Close(_handle);
             }
             HANDLE Get() const { return _handle; }
 
           private:
             HANDLE _handle;
         };
+        using InternetScope = HandleScope<InternetCloseHandle>;
+        using FileScope = HandleScope<CloseHandle>;
 
         std::string InternetError(::DWORD code)
         {
