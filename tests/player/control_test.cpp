@@ -271,6 +271,7 @@ stage.on("paint", function()
   stage.text(10, 5, "Привет — news", font, 0xFFCC00)
   stage.fill(10 + w, 5, 2, h, 0xFFFFFF)
   if logo then stage.image(logo, 500, 2) end
+  stage.text(540, 0, "x")
 end)
 stage.load_image("logo.bmp", function(img, err)
   logo = img
@@ -289,7 +290,7 @@ fscommand("outside paint", tostring(pcall(stage.fill, 0, 0, 1, 1, 0)))
     EXPECT_TRUE(events.Has("fs photo 16x8"));
     EXPECT_TRUE(events.Has("fs outside paint false"));
     const auto& ops = Painted();
-    ASSERT_EQ(ops.size(), 5u);
+    ASSERT_EQ(ops.size(), 6u);
     EXPECT_EQ(ops[0].kind, PaintOp::Kind::fill) << "the player's white background";
     EXPECT_EQ(ops[0].color, os::Rgb(255, 255, 255));
     EXPECT_EQ(ops[1].kind, PaintOp::Kind::fill);
@@ -305,6 +306,32 @@ fscommand("outside paint", tostring(pcall(stage.fill, 0, 0, 1, 1, 0)))
     EXPECT_EQ(ops[3].rect, os::Rect::FromBounds(10 + extent.cx, 5, 2, extent.cy)) << "measured like it is drawn";
     EXPECT_EQ(ops[4].kind, PaintOp::Kind::bitmap);
     EXPECT_EQ(ops[4].rect, os::Rect::FromBounds(500, 2, 4, 3));
+    EXPECT_EQ(ops[5].color, os::Rgb(0, 0, 0)) << "text without a colour is black";
+    for (const auto& request : desktop.downloads.Requests())
+    {
+        if (request.url.find(".swf") == std::string::npos)
+        {
+            EXPECT_EQ(request.limits.maxBytes, 4u << 20) << "an image may have 4 MiB: " << request.url;
+        }
+    }
+}
+
+TEST_F(ControlTest, TimersAreCappedAndCancelledByIdPrintJoinsWithTabsAndTextHasAMegabyte)
+{
+    desktop.downloads.Serve(std::string(Base) + "t.txt", os::sim::DownloadResponse::Body("text"));
+    Play(R"lua(--!movie 1
+local first = stage.every(100, function() fscommand("first") end)
+for i = 2, 64 do stage.after(100000, function() end) end
+fscommand("65th", tostring(pcall(stage.after, 100, function() end)))
+stage.cancel(first)
+print("a", 1, true)
+stage.load_text("t.txt", function() end)
+)lua");
+    desktop.Advance(500);
+    EXPECT_EQ(events.Commands(), (std::vector<std::string>{ "65th false" })) << "64 timers at most; the first cancelled";
+    EXPECT_TRUE(Traced("a\t1\ttrue"));
+    ASSERT_EQ(desktop.downloads.Requests().size(), 2u);
+    EXPECT_EQ(desktop.downloads.Requests()[1].limits.maxBytes, 1u << 20);
 }
 
 TEST_F(ControlTest, ThePointerEntersMovesPressesAndLeavesAndTheMovieChoosesItsShape)
