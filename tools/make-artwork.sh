@@ -45,7 +45,14 @@ convert -size 10x25 xc:"$grey" \
   -fill '#9a9a9a' -draw 'point 4,5 point 4,9 point 4,13 point 4,17 point 4,21' \
   -fill '#2a2a2a' -draw 'point 5,6 point 5,10 point 5,14 point 5,18 point 5,22' \
   BMP3:"$out/grab.bmp"
-echo "wrote $out/loading.bmp $out/oops.bmp $out/grab.bmp"
+# The preferences panel's grab handle, along its right edge: the strip's dots,
+# repeated down the whole height.
+dots=""
+for y in $(seq 9 8 341); do dots="$dots point 4,$y"; done
+shade=""
+for y in $(seq 10 8 342); do shade="$shade point 5,$y"; done
+convert -size 9x350 xc:"$grey" -fill '#9a9a9a' -draw "$dots" -fill '#2a2a2a' -draw "$shade" BMP3:"$out/prefsgrab.bmp"
+echo "wrote $out/loading.bmp $out/oops.bmp $out/grab.bmp $out/prefsgrab.bmp"
 
 # The about box: 322 by 112 on the box's dark blue, the product name with its
 # version, the agency that designed the ticker, and the copyright line.

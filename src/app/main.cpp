@@ -130,6 +130,30 @@ namespace app
         {
             Exit1Click(sender);
         };
+        SetNewsPreferences1.OnClick = [this](forms::MenuItem&)
+        {
+            SetNewsPreferences1Click();
+        };
+        DockTop1.OnClick = [this](forms::MenuItem& sender)
+        {
+            DockTop1Click(sender);
+        };
+        DockBottom1.OnClick = [this](forms::MenuItem& sender)
+        {
+            DockBottom1Click(sender);
+        };
+        Undocke1.OnClick = [this](forms::MenuItem& sender)
+        {
+            Undocke1Click(sender);
+        };
+        StayonTop1.OnClick = [this](forms::MenuItem& sender)
+        {
+            StayonTop1Click(sender);
+        };
+        OnMouseDown = [this](forms::Control& sender, forms::MouseButton button, int x, int y)
+        {
+            FormMouseDown(sender, button, x, y);
+        };
     }
 
     // The start-up sequence, in this order.
@@ -151,7 +175,11 @@ namespace app
         SetFlags(appbar::FlagBit(appbar::abfAllowTop) | appbar::FlagBit(appbar::abfAllowBottom) |
                  appbar::FlagBit(appbar::abfAllowFloat));
         SetAlwaysOnTop(false);
-        LoadSettings();
+        // A saved choice reaches the menu before the window is made: the first edge
+        // report turns the on-top state on whenever the item is checked, and would
+        // otherwise undo a floating strip's saved "off" at every start.
+        if (LoadSettings())
+            StayonTop1.SetChecked(AlwaysOnTop());
 
         // The window is made here; the toolbar registers it and applies the loaded edge.
         windows.SetWindowPos(Handle(), AlwaysOnTop() ? os::hwnd_topmost : os::hwnd_bottom, 0, 0, 0, 0,
@@ -207,6 +235,20 @@ namespace app
         {
             TrayIconData.TaskbarCreated();
             return 0;
+        }
+        switch (msg)
+        {
+        case TrayCallbackMessage: TrayIconCallback(lParam); break; // then the inherited handling
+        case os::wm::displaychange: WMDisplayChange(wParam, lParam); return 0;
+        case os::wm::windowposchanging: WMWindowPosChanging(*reinterpret_cast<os::WindowPos*>(lParam)); break;
+        case os::wm::windowposchanged:
+        {
+            // The toolbar's handler must run first; the panel's bookkeeping follows.
+            const os::LRESULT result = TAppBar::WndProc(msg, wParam, lParam);
+            WMWindowPosChanged(*reinterpret_cast<const os::WindowPos*>(lParam));
+            return result;
+        }
+        default: break;
         }
         return TAppBar::WndProc(msg, wParam, lParam);
     }

@@ -11,8 +11,10 @@
 //   main_settings.cpp   the settings store, the user identifier, launch at log-on
 //   main_links.cpp      links, help, the about box and the exit
 //   main_content.cpp    the channel feed, the sponsor logo and the update offer
-//   main_placement.cpp  the strip's layout on resize and the on-screen rule
-//   main_pending.cpp    what the commands reach that is not built yet
+//   main_placement.cpp  the strip's layout on resize, the on-screen rule, docking
+//                       and always on top
+//   main_menu.cpp       the context menu, its three triggers and the preferences
+//                       panel's place next to the strip
 #pragma once
 
 #include "app/tray_icon.h"
@@ -40,6 +42,7 @@ namespace app
     constexpr os::UINT TrayCallbackMessage = os::wm::user + 1;
 
     class TAboutForm;
+    class TprefsForm;
     class TUpdateForm;
 
     class TtickForm : public appbar::TAppBar
@@ -143,11 +146,21 @@ namespace app
 
         // ---- menu and preferences panel
         void OpenPopup();
+        void FormMouseDown(forms::Control& sender, forms::MouseButton button, int x, int y);
         void SetNewsPreferences1Click();
         void AddNewChannel(const std::string& info);
+        // Places the panel next to a strip at (left, top); unless forced, only an
+        // attached panel moves.
+        void PositionPrefsForm(int left, int top, bool force);
+        TprefsForm* PrefsForm = nullptr; // made by the program entry when a player exists
 
-        // ---- placement
+        // ---- placement, docking and always on top
         void ForceTickerOnScreen();
+        void DockTop1Click(forms::MenuItem& sender);
+        void DockBottom1Click(forms::MenuItem& sender);
+        void Undocke1Click(forms::MenuItem& sender);
+        void StayonTop1Click(forms::MenuItem& sender);
+        void OnAppBarStateChange(bool proposed, appbar::TAppBarEdge edge) override;
 
         os::LRESULT WndProc(os::UINT msg, os::WPARAM wParam, os::LPARAM lParam) override;
 
@@ -160,6 +173,10 @@ namespace app
         void FormCreate();
         void FormClose(forms::Form& sender, forms::CloseAction& action);
         void FormResize();
+        void WMDisplayChange(os::WPARAM wParam, os::LPARAM lParam);
+        void WMWindowPosChanging(os::WindowPos& pos);
+        void WMWindowPosChanged(const os::WindowPos& pos);
+        void TrayIconCallback(os::LPARAM lParam);
         void ShellOpen(const std::string& target);
 
         player::PlayerFactory& _players;

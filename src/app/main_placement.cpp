@@ -1,6 +1,9 @@
-// Where the strip may stand and how its children are laid out when it is resized.
+// Where the strip may stand, how its children are laid out when it is resized, the
+// docking commands with what the strip does when the toolbar reports an edge, and
+// the always-on-top command.
 #include "app/main.h"
 #include "app/placement.h"
+#include "app/prefs.h"
 #include "forms/application.h"
 
 namespace app
@@ -16,20 +19,31 @@ namespace app
     {
         GrabImage.SetLeft(ClientWidth() - GrabWidth);
         ProgressLabel.SetLeft(GrabImage.Left() - ProgressLabel.Width() - 5);
-        if (Timer1.Enabled())
-            return; // while a load is in progress the parked ticker control stays put
-        if (Flash && SponsorFlash && Os().internet.GetConnectedState())
+        // While a load is in progress the parked ticker control stays put.
+        if (!Timer1.Enabled())
         {
-            Flash->SetWidth(ClientWidth());
-            Flash->SetBounds(0, 0, ClientWidth() - GrabWidth - SponsorFlash->Width(), ClientHeight());
-            Flash->SetWidth(ClientWidth());
+            if (Flash && SponsorFlash && Os().internet.GetConnectedState())
+            {
+                Flash->SetWidth(ClientWidth());
+                Flash->SetBounds(0, 0, ClientWidth() - GrabWidth - SponsorFlash->Width(), ClientHeight());
+                Flash->SetWidth(ClientWidth());
+            }
+            forms::SizeConstraints limits = Constraints();
+            limits.minHeight = TickerHeight;
+            SetConstraints(limits);
+            limits.maxHeight = TickerHeight;
+            SetConstraints(limits);
+            Timer2.SetEnabled(true); // lays the two controls out 10 ms later
         }
-        forms::SizeConstraints limits = Constraints();
-        limits.minHeight = TickerHeight;
-        SetConstraints(limits);
-        limits.maxHeight = TickerHeight;
-        SetConstraints(limits);
-        Timer2.SetEnabled(true);
+        // A visible panel goes back into its slot, also when the user had pulled it away.
+        if (PrefsForm && PrefsForm->Visible())
+            PositionPrefsForm(Left(), Top(), true);
+    }
+
+    void TtickForm::WMDisplayChange(os::WPARAM wParam, os::LPARAM lParam)
+    {
+        TAppBar::WndProc(os::wm::displaychange, wParam, lParam);
+        ForceTickerOnScreen(); // reads the new work area
     }
 
     void TtickForm::ForceTickerOnScreen()
@@ -48,5 +62,59 @@ namespace app
         if (place.left)
             SetLeft(*place.left);
         Repaint();
+    }
+
+    // ------------------------------------------------------------------ docking
+
+    void TtickForm::DockTop1Click(forms::MenuItem&)
+    {
+        SetEdge(appbar::abeTop);
+    }
+
+    void TtickForm::DockBottom1Click(forms::MenuItem&)
+    {
+        SetEdge(appbar::abeBottom);
+    }
+
+    void TtickForm::Undocke1Click(forms::MenuItem&)
+    {
+        SetEdge(appbar::abeFloat);
+    }
+
+    // At the end of every edge change and at every step of a user's drag, with the
+    // edge the drag would give: the menu and the on-top state follow the edge.
+    void TtickForm::OnAppBarStateChange(bool, appbar::TAppBarEdge edge)
+    {
+        if (edge == appbar::abeFloat)
+        {
+            StayonTop1.SetEnabled(true);
+            Undocke1.SetChecked(true);
+            // Only the value: the z-order follows at the toolbar's next edge change.
+            if (StayonTop1.Checked() && !AlwaysOnTop())
+                SetAlwaysOnTop(true);
+            return;
+        }
+        // Docked, or the window is going (the toolbar then reports no edge).
+        if (Flash && Flash->Top() > 1)
+            Invalidate(); // parked while loading: the picture and the status line repaint
+        if (SponsorFlash && SponsorFlash->Top() == 0)
+            SponsorFlash->SetLeft(ClientWidth() - GrabWidth - SponsorWidth); // the logo keeps to the right end
+        if (edge == appbar::abeTop)
+            DockTop1.SetChecked(true);
+        else
+            DockBottom1.SetChecked(true);
+        SetAlwaysOnTop(false);
+        StayonTop1.SetEnabled(false); // its check stays as the user left it
+    }
+
+    // Reachable only while the strip floats.
+    void TtickForm::StayonTop1Click(forms::MenuItem&)
+    {
+        StayonTop1.SetChecked(!StayonTop1.Checked());
+        SetAlwaysOnTop(StayonTop1.Checked());
+        Os().windows.SetWindowPos(Handle(), StayonTop1.Checked() ? os::hwnd_topmost : os::hwnd_bottom, 0, 0, 0, 0,
+                                  os::swp::noactivate | os::swp::nomove | os::swp::nosize);
+        Show(); // to the top of its band: after going to the bottom, above the ordinary windows
+        SetFocus();
     }
 } // namespace app

@@ -2,8 +2,10 @@
 
 #include "app/about.h"
 #include "app/main.h"
+#include "app/prefs.h"
 #include "app/update.h"
 #include "forms/application.h"
+#include "forms/exceptions.h"
 #include "player/movie/movie_player.h"
 
 #include <memory>
@@ -27,6 +29,7 @@ namespace app
             player::SettingsChooseFlash(os.registry) ? static_cast<player::PlayerFactory&>(flash) : movies;
         std::unique_ptr<TtickForm> tickForm;
         std::unique_ptr<TAboutForm> aboutForm;
+        std::unique_ptr<TprefsForm> prefsForm;
         std::unique_ptr<TUpdateForm> updateForm;
         // Nothing that goes wrong ends the program without the quit sequence: the
         // settings are saved and the notification-area icon goes.
@@ -45,6 +48,19 @@ namespace app
             tickForm = std::make_unique<TtickForm>(application, players);
             aboutForm = std::make_unique<TAboutForm>(application);
             tickForm->AboutForm = aboutForm.get();
+            // The preferences panel plays a movie too: without a player there is none.
+            if (!tickForm->FlashMissing)
+            {
+                try
+                {
+                    prefsForm = std::make_unique<TprefsForm>(application, players, *tickForm);
+                    tickForm->PrefsForm = prefsForm.get();
+                }
+                catch (const forms::EOleSysError&)
+                {
+                    prefsForm.reset();
+                }
+            }
             updateForm = std::make_unique<TUpdateForm>(application);
             updateForm->Exit1 = &tickForm->Exit1;
             tickForm->UpdateForm = updateForm.get();

@@ -1,6 +1,8 @@
 // The ticker movie's commands as the strip receives them from its player control.
 #include "support/ticker_fixture.h"
 
+#include <algorithm>
+
 using namespace app;
 using testing_support::TickerFixture;
 
@@ -27,7 +29,12 @@ namespace
             desktop.players.RaiseFSCommand(Ticker(), command, args);
         }
         std::wstring Variable(const std::wstring& name) { return Ticker().variables[name]; }
-        std::size_t Made() const { return desktop.players.All().size(); }
+        // Controls made for the strip (the preferences panel has one of its own).
+        std::size_t Made() const
+        {
+            const auto& all = desktop.players.All();
+            return std::count_if(all.begin(), all.end(), [&](const auto& r) { return r->parent == tick->Handle(); });
+        }
 
         std::vector<std::string> traces;
     };
@@ -171,16 +178,20 @@ TEST_F(ProtocolTest, ExitSavesAndEnds)
     EXPECT_TRUE(desktop.windows.QuitRetrieved());
 }
 
-TEST_F(ProtocolTest, CommandsOfWorkNotBuiltYetChangeNothingAndSaySo)
+TEST_F(ProtocolTest, PreferencesOpensTheMenuAndANewChannelOpensThePanel)
 {
     tickApp();
-    const auto before = Ticker().calls;
-    for (const wchar_t* name : { L"addnewchannnel", L"preferences" })
-        Send(name, L"abc||Sport");
+    desktop.windows.MouseMove({ 400, 300 });
+    Send(L"preferences", L"abc||Sport");
+    ASSERT_EQ(desktop.windows.PopupMenus().size(), 1u) << "the context menu, not the panel";
+    EXPECT_EQ(desktop.windows.PopupMenus()[0].at, (os::Point{ 400, 300 }));
+    EXPECT_FALSE(prefs->Visible());
+
     Send(L"addnewchanel", L"abc||Sport"); // two n's: not a command at all
-    EXPECT_EQ(Ticker().calls, before);
-    ASSERT_EQ(traces.size(), 2u) << "each pending operation says so";
-    EXPECT_EQ(traces[0], "addnewchannnel: the preferences panel is not built yet");
-    EXPECT_TRUE(desktop.windows.PopupMenus().empty());
-    EXPECT_TRUE(desktop.shell.Executed().empty());
+    EXPECT_FALSE(prefs->Visible());
+    Send(L"addnewchannnel", L"abc||Sport");
+    EXPECT_TRUE(prefs->Visible());
+    EXPECT_EQ(prefs->ChannelCode, "abc");
+    EXPECT_EQ(prefs->ChannelName, "Sport");
+    EXPECT_EQ(desktop.windows.PopupMenus().size(), 1u);
 }

@@ -57,7 +57,7 @@ TEST_F(SettingsTest, AFirstStartMakesTheIdentifierOnceAndKeepsIt)
     EXPECT_EQ(tick->UserId, "261208093005_-330_7");
     EXPECT_EQ(Value(Key, "UID"), "261208093005_-330_7");
     EXPECT_TRUE(tick->LaunchatStartup1.Checked());
-    tick.reset();
+    Close();
     desktop.process.SetTimeZoneBias(210);
     Start();
     EXPECT_EQ(tick->UserId, "261208093005_-330_7") << "the stored identifier is used unchanged";
@@ -69,7 +69,7 @@ TEST_F(SettingsTest, AnyStoredIdentifierIsUsedAsItIsAndAMistypedOneIsMadeAfresh)
     desktop.registry.PutString(HKCU, Key, "UID", "not really an id \xe9");
     Start();
     EXPECT_EQ(tick->UserId, "not really an id \xe9");
-    tick.reset();
+    Close();
     desktop.registry.PutDword(HKCU, Key, "UID", 42);
     desktop.process.SetTimeZoneBias(210);
     Start();
@@ -84,12 +84,12 @@ TEST_F(SettingsTest, OnlyNoInLowerCaseTurnsLaunchAtStartupOff)
         desktop.registry.PutString(HKCU, Key, "LaunchOnStartup", stored);
         Start();
         EXPECT_TRUE(tick->LaunchatStartup1.Checked()) << stored;
-        tick.reset();
+        Close();
     }
     desktop.registry.PutDword(HKCU, Key, "LaunchOnStartup", 0);
     Start();
     EXPECT_TRUE(tick->LaunchatStartup1.Checked()) << "a number reads as missing and the window is made all the same";
-    tick.reset();
+    Close();
     desktop.registry.PutString(HKCU, Key, "LaunchOnStartup", "no");
     Start();
     EXPECT_FALSE(tick->LaunchatStartup1.Checked());
@@ -118,7 +118,7 @@ TEST_F(SettingsTest, TheFirstGetfirsttimeSaysYesOnceAndArmsThePanel)
     EXPECT_EQ(Ticker().variables[L"gFirstTime"], L"no") << "the same run";
     Send(L"complete", L"success");
     EXPECT_FALSE(tick->FirstRun) << "consumed by the completion";
-    tick.reset();
+    Close();
     desktop.registry.PutString(HKCU, Key, "Initialized", "anything");
     Start();
     Send(L"getfirsttime");

@@ -92,7 +92,8 @@ TEST_F(EntryTest, WithoutAPlayerTheStripNeverShowsAndTheIconStaysUntilTheQuit)
 TEST_F(EntryTest, WithoutAPlayerSettingOurOwnPlayerPlaysTheTickerMovie)
 {
     desktop.windows.SetRunLimit(2'000);
-    desktop.downloads.Serve(ContentBaseUrl() + "ticker4.swf", os::sim::DownloadResponse::Body("--!movie 1\nfscommand('ticker', 'playing')\n"));
+    desktop.downloads.Serve(ContentBaseUrl() + "ticker4.swf",
+                            os::sim::DownloadResponse::Body("--!movie 1\nfscommand('ticker', 'playing')\n"));
     RunTicker(desktop.Os());
     EXPECT_TRUE(desktop.players.All().empty()) << "the hosted control was never asked for";
     ASSERT_EQ(desktop.downloads.Requests().size(), 2u);
@@ -165,7 +166,7 @@ TEST_F(StartupTest, APlayerErrorDuringStartUpIsShownAndTheLoadGoesOn)
         desktop.players.RaiseFSCommand(Ticker(), L"complete", L"success");
         EXPECT_EQ(ChildRect(tick->Flash).top, 0) << "the events reach the strip";
         desktop.players.FailCall(call, os::hr::ok);
-        tick.reset();
+        Close();
     }
 }
 
@@ -262,8 +263,10 @@ TEST_F(StartupTest, TheStripStartsAs25HighFloatingAt100WithTheLoadingPicture)
     EXPECT_EQ(ops[0].color, os::Rgb(66, 66, 66));
     EXPECT_EQ(ops[1].text, "LOADING");
     EXPECT_EQ(ops.back().text, "Connecting to Norvale...");
-    EXPECT_FALSE(desktop.windows.IsTopmost(tick->Handle())) << "always on top starts off";
-    EXPECT_FALSE(tick->StayonTop1.Checked());
+    // Without a saved record the menu's first check puts the floating strip on top.
+    EXPECT_TRUE(desktop.windows.IsTopmost(tick->Handle()));
+    EXPECT_TRUE(tick->StayonTop1.Checked());
+    EXPECT_TRUE(tick->AlwaysOnTop());
     EXPECT_TRUE(desktop.shell.Registered(tick->Handle()));
 }
 

@@ -4,6 +4,7 @@
 
 #include "app/content.h"
 #include "app/main.h"
+#include "app/prefs.h"
 #include "forms/application.h"
 #include "player/flash.h"
 #include "support/forms_fixture.h"
@@ -26,11 +27,25 @@ namespace testing_support
             app.SetShowMainForm(false);
         }
 
-        ~TickerFixture() override { tick.reset(); }
+        ~TickerFixture() override { Close(); }
 
+        // Destroys the windows as the program does at its end: the panel before the strip.
+        void Close()
+        {
+            prefs.reset();
+            tick.reset();
+        }
+
+        // The strip, and the preferences panel when a player exists, as the program makes them.
         app::TtickForm& Start()
         {
-            tick = std::make_unique<app::TtickForm>(app, chosen ? *chosen : players);
+            player::PlayerFactory& factory = chosen ? *chosen : players;
+            tick = std::make_unique<app::TtickForm>(app, factory);
+            if (!tick->FlashMissing && withPanel)
+            {
+                prefs = std::make_unique<app::TprefsForm>(app, factory, *tick);
+                tick->PrefsForm = prefs.get();
+            }
             return *tick;
         }
 
@@ -56,7 +71,9 @@ namespace testing_support
 
         player::SystemPlayerFactory players{ desktop.players };
         player::PlayerFactory* chosen = nullptr; // another factory than the hosted control's
+        bool withPanel = true;                   // false: only the strip's two controls exist
         std::unique_ptr<app::TtickForm> tick;
+        std::unique_ptr<app::TprefsForm> prefs;
     };
 
     inline std::wstring Wide(const std::string& s)
