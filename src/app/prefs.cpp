@@ -71,8 +71,6 @@ namespace app
     {
         if (_tick.PrefsForm == this)
             _tick.PrefsForm = nullptr; // the strip outlives the panel
-        Timer1.SetEnabled(false);
-        OpenTimer.SetEnabled(false);
         DestroyHandle();
         prefsFlash.reset();
     }

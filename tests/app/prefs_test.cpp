@@ -151,6 +151,7 @@ TEST_F(PrefsTest, LoadedStopsTheWaitAndHandsOverTheChannelOnceInTheExactLetterCa
     Send(L"preferences", L"loaded");
     EXPECT_FALSE(prefs->OpenTimer.Enabled());
     EXPECT_FALSE(prefs->LoadLabel.Visible());
+    EXPECT_EQ(prefs->prefsFlash->BoundsRect(), os::Rect::FromBounds(1, 1, 680, 350));
     EXPECT_EQ(Movie().variables[L"new_channel_code"], L"abc");
     EXPECT_EQ(Movie().variables[L"new_channel_name"], L"Sport");
     EXPECT_TRUE(prefs->ChannelCode.empty() && prefs->ChannelName.empty()) << "handed over once";
@@ -240,6 +241,8 @@ TEST_F(PrefsTest, ThePanelSnapsIntoItsSlotFrom20AboveTo19BelowAndDetachesOutside
     };
     EXPECT_EQ(stripTo(100, 695), std::make_pair(100, 695)) << "20 below the line";
     EXPECT_FALSE(prefs->Attached);
+    EXPECT_EQ(stripTo(100, 690), std::make_pair(100, 675)) << "in line, but too far left to snap sideways";
+    EXPECT_FALSE(prefs->Attached);
     EXPECT_EQ(stripTo(319, 694), std::make_pair(300, 675));
     EXPECT_TRUE(prefs->Attached);
     // With the panel above, the line is the panel's bottom edge.
@@ -258,6 +261,12 @@ TEST_F(PrefsTest, ThePanelsMiddleOnTheStripsTopCountsAsAboveOnlyWhenThePanelMove
     EXPECT_FALSE(prefs->Attached);
     tick->SetLeft(90);
     EXPECT_FALSE(prefs->Above);
+    prefs->SetBounds(500, 600 - 177, prefs->Width(), prefs->Height());
+    tick->SetLeft(80);
+    EXPECT_TRUE(prefs->Above) << "its middle a pixel above the strip's top";
+    prefs->SetBounds(500, 700, prefs->Width(), prefs->Height());
+    tick->SetLeft(70);
+    EXPECT_FALSE(prefs->Above);
 }
 
 TEST_F(PrefsTest, AnAttachedPanelFollowsTheStripOnlyWhileThePrimaryButtonIsDown)
@@ -271,16 +280,20 @@ TEST_F(PrefsTest, AnAttachedPanelFollowsTheStripOnlyWhileThePrimaryButtonIsDown)
     desktop.system.SetKeyDown(os::vk::lbutton, false);
     tick->SetBounds(400, 450, tick->Width(), tick->Height());
     EXPECT_EQ(std::make_pair(prefs->Left(), prefs->Top()), std::make_pair(300, 525)) << "moves by the program leave it";
+    prefs->SetBounds(700, 800, prefs->Width(), prefs->Height());
+    desktop.system.SetKeyDown(os::vk::lbutton, true);
+    tick->SetBounds(410, 450, tick->Width(), tick->Height());
+    desktop.system.SetKeyDown(os::vk::lbutton, false);
+    EXPECT_EQ(std::make_pair(prefs->Left(), prefs->Top()), std::make_pair(700, 800)) << "a detached panel stays put";
 
     // A resize, or the menu command, puts it back by force without a new load.
-    prefs->SetBounds(700, 800, prefs->Width(), prefs->Height());
     ASSERT_FALSE(prefs->Attached);
     const std::size_t loads = Movie().Movies().size();
     tick->SetWidth(800);
-    EXPECT_EQ(std::make_pair(prefs->Left(), prefs->Top()), std::make_pair(400, 475));
+    EXPECT_EQ(std::make_pair(prefs->Left(), prefs->Top()), std::make_pair(410, 475));
     prefs->SetBounds(700, 800, prefs->Width(), prefs->Height());
     tick->SetNewsPreferences1Click();
-    EXPECT_EQ(std::make_pair(prefs->Left(), prefs->Top()), std::make_pair(400, 475));
+    EXPECT_EQ(std::make_pair(prefs->Left(), prefs->Top()), std::make_pair(410, 475));
     EXPECT_TRUE(prefs->Attached);
     EXPECT_EQ(prefs->ClientHeight(), 352) << "already shown: not opened again";
     EXPECT_EQ(Movie().Movies().size(), loads);
