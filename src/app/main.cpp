@@ -182,8 +182,7 @@ namespace app
             StayonTop1.SetChecked(AlwaysOnTop());
 
         // The window is made here; the toolbar registers it and applies the loaded edge.
-        windows.SetWindowPos(Handle(), AlwaysOnTop() ? os::hwnd_topmost : os::hwnd_bottom, 0, 0, 0, 0,
-                             os::swp::noactivate | os::swp::nomove | os::swp::nosize);
+        ApplyOnTop(AlwaysOnTop());
         // FloatLeft and FloatTop hold the window's position when it was made (the
         // layout's 100, 100), not the loaded ones.
         if (Edge() == appbar::abeFloat)
@@ -196,11 +195,7 @@ namespace app
         SetHorzDockSize(TickerHeight);
         SetMinHorzDockSize(TickerHeight);
         SetSlideEffect(false);
-        forms::SizeConstraints limits = Constraints();
-        limits.minHeight = TickerHeight;
-        SetConstraints(limits);
-        limits.maxHeight = TickerHeight;
-        SetConstraints(limits);
+        HoldStripHeight();
         SetVertDockSize(TickerHeight);
         SetHorzSizeInc(5);
         SetMaxWidth(10000);

@@ -173,6 +173,8 @@ namespace app
         void FormCreate();
         void FormClose(forms::Form& sender, forms::CloseAction& action);
         void FormResize();
+        void HoldStripHeight();
+        void ApplyOnTop(bool onTop);
         void WMDisplayChange(os::WPARAM wParam, os::LPARAM lParam);
         void WMWindowPosChanging(os::WindowPos& pos);
         void WMWindowPosChanged(const os::WindowPos& pos);

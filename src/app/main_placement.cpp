@@ -28,16 +28,30 @@ namespace app
                 Flash->SetBounds(0, 0, ClientWidth() - GrabWidth - SponsorFlash->Width(), ClientHeight());
                 Flash->SetWidth(ClientWidth());
             }
-            forms::SizeConstraints limits = Constraints();
-            limits.minHeight = TickerHeight;
-            SetConstraints(limits);
-            limits.maxHeight = TickerHeight;
-            SetConstraints(limits);
+            HoldStripHeight();
             Timer2.SetEnabled(true); // lays the two controls out 10 ms later
         }
         // A visible panel goes back into its slot, also when the user had pulled it away.
         if (PrefsForm && PrefsForm->Visible())
             PositionPrefsForm(Left(), Top(), true);
+    }
+
+    // The strip's height constraints, the minimum first: the height stays at TickerHeight.
+    void TtickForm::HoldStripHeight()
+    {
+        forms::SizeConstraints limits = Constraints();
+        limits.minHeight = TickerHeight;
+        SetConstraints(limits);
+        limits.maxHeight = TickerHeight;
+        SetConstraints(limits);
+    }
+
+    // On top of all ordinary windows, or behind all of them (not merely off the top
+    // band), without moving, sizing or activating the strip.
+    void TtickForm::ApplyOnTop(bool onTop)
+    {
+        Os().windows.SetWindowPos(Handle(), onTop ? os::hwnd_topmost : os::hwnd_bottom, 0, 0, 0, 0,
+                                  os::swp::noactivate | os::swp::nomove | os::swp::nosize);
     }
 
     void TtickForm::WMDisplayChange(os::WPARAM wParam, os::LPARAM lParam)
@@ -112,8 +126,7 @@ namespace app
     {
         StayonTop1.SetChecked(!StayonTop1.Checked());
         SetAlwaysOnTop(StayonTop1.Checked());
-        Os().windows.SetWindowPos(Handle(), StayonTop1.Checked() ? os::hwnd_topmost : os::hwnd_bottom, 0, 0, 0, 0,
-                                  os::swp::noactivate | os::swp::nomove | os::swp::nosize);
+        ApplyOnTop(StayonTop1.Checked());
         Show(); // to the top of its band: after going to the bottom, above the ordinary windows
         SetFocus();
     }

@@ -88,11 +88,7 @@ namespace app
         Flash->DoObjectVerb(os::oleiverb::show);
         if (!prompting)
             Flash->SetFocus();
-        forms::SizeConstraints limits = Constraints();
-        limits.minHeight = TickerHeight;
-        SetConstraints(limits);
-        limits.maxHeight = TickerHeight;
-        SetConstraints(limits);
+        HoldStripHeight();
         Timer2.SetEnabled(true); // lays the two controls out 10 ms later
         SetFlashScreenNumbers();
         if (FirstRun)
