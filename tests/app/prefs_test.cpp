@@ -152,6 +152,7 @@ TEST_F(PrefsTest, LoadedStopsTheWaitAndHandsOverTheChannelOnceInTheExactLetterCa
     EXPECT_FALSE(prefs->OpenTimer.Enabled());
     EXPECT_FALSE(prefs->LoadLabel.Visible());
     EXPECT_EQ(prefs->prefsFlash->BoundsRect(), os::Rect::FromBounds(1, 1, 680, 350));
+    EXPECT_EQ(Movie().Count(L"DoVerb=-1"), 1) << "shown in place";
     EXPECT_EQ(Movie().variables[L"new_channel_code"], L"abc");
     EXPECT_EQ(Movie().variables[L"new_channel_name"], L"Sport");
     EXPECT_TRUE(prefs->ChannelCode.empty() && prefs->ChannelName.empty()) << "handed over once";
