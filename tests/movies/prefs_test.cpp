@@ -105,19 +105,25 @@ TEST_F(PrefsTest, AChannelListThatDoesNotLoadIsTriedAgainAndLoadedWaitsForIt)
     EXPECT_EQ(Marked(), "Top News");
 }
 
-TEST_F(PrefsTest, TheChoiceMadeInThePreferencesIsTheChannelOfTheReloadedTicker)
+TEST_F(PrefsTest, TheChoiceMadeInThePanelIsTheChannelOfTheReloadedTicker)
 {
     StartStrip();
     EXPECT_GE(Find("fs", "ticker4.swf: getchannel " + Base() + "channel/uk-top.txt"), 0);
-    Open();
-    Click(Row(2));
-    Click(Done);
-    s.StopMovie();
+    // From the menu command: the panel opens next to the strip and plays prefs4.swf.
+    s.tick->SetNewsPreferences1Click();
+    s.Advance(1000);
+    ASSERT_TRUE(s.prefs->Visible());
+    EXPECT_EQ(Count("fs", "prefs4.swf: preferences loaded"), 1);
+    EXPECT_FALSE(s.prefs->OpenTimer.Enabled()) << "the wait ended with loaded";
+    s.ClickPanel(Row(2).x, Row(2).y);
+    s.ClickPanel(Done.x, Done.y);
     const int done = Find("fs", "prefs4.swf: preferences done");
     ASSERT_GE(done, 0);
-    s.tick->Reload(); // what the panel does on "done"
-    s.Advance(2000);
+    EXPECT_FALSE(s.prefs->Visible());
+    s.Advance(2000); // the panel's "done" reloads the ticker 800 ms later
     EXPECT_GT(Find("fs", "ticker4.swf: getchannel " + Base() + "channel/sport.txt", done), done);
     EXPECT_GT(Find("fs", "ticker4.swf: complete success", done), done);
     EXPECT_TRUE(WaitFullyShown("Rovers win the cup final"));
+    s.Advance(11000);
+    EXPECT_TRUE(s.desktop.windows.MessageBoxes().empty()) << "no warning after a successful load";
 }

@@ -122,6 +122,7 @@ namespace movierun
 
     Session::~Session()
     {
+        prefs.reset(); // the panel goes before the strip it stands next to
         tick.reset();
         update.reset();
         _alone.reset();
@@ -158,6 +159,12 @@ namespace movierun
         update = std::make_unique<app::TUpdateForm>(app);
         update->Exit1 = &tick->Exit1;
         tick->UpdateForm = update.get();
+        // As the program entry does: the panel only when a player could be made.
+        if (!tick->FlashMissing)
+        {
+            prefs = std::make_unique<app::TprefsForm>(app, *_factory, *tick);
+            tick->PrefsForm = prefs.get();
+        }
         Poll();
     }
 
@@ -212,7 +219,17 @@ namespace movierun
 
     void Session::Click(int x, int y)
     {
-        const os::Hwnd w = MovieWindow();
+        ClickOn(MovieWindow(), x, y);
+    }
+
+    void Session::ClickPanel(int x, int y)
+    {
+        if (prefs && prefs->prefsFlash)
+            ClickOn(prefs->prefsFlash->Handle(), x, y);
+    }
+
+    void Session::ClickOn(os::Hwnd w, int x, int y)
+    {
         if (w == os::Hwnd{})
             return;
         const os::Point p = desktop.windows.ClientToScreen(w, { x, y });

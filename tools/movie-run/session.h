@@ -13,6 +13,7 @@
 #pragma once
 
 #include "app/main.h"
+#include "app/prefs.h"
 #include "app/update.h"
 #include "content_tree.h"
 #include "forms/application.h"
@@ -72,6 +73,8 @@ namespace movierun
         // Pointer input at x, y of the movie's control (the ticker's, or the one alone).
         void PointAt(int x, int y);
         void Click(int x, int y); // press and release there, then the pointer goes away
+        // The same at x, y of the preferences panel's movie.
+        void ClickPanel(int x, int y);
         void PointAway();
         // A variable set by the host on the movie's control.
         void SetVariable(const std::string& name, const std::string& value);
@@ -90,11 +93,13 @@ namespace movierun
 
         std::unique_ptr<app::TUpdateForm> update;
         std::unique_ptr<app::TtickForm> tick;
+        std::unique_ptr<app::TprefsForm> prefs; // the preferences panel, made with the strip
 
       private:
         friend class TracingFactory;
         friend class TracingPlayer;
         void Note(const std::string& kind, const std::string& text);
+        void ClickOn(os::Hwnd window, int x, int y);
         void Poll();
         void Emit(TraceLine line);
 
