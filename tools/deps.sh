@@ -3,7 +3,8 @@
 # are missing. Runs apt-get through sudo when not root.
 set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev googletest libjpeg-dev liblua5.4-dev dpkg-dev
-          g++-mingw-w64-x86-64 wine wine64 xvfb xauth x11-utils clang-format imagemagick python3 xdotool)
+          g++-mingw-w64-x86-64 wine wine64 xvfb xauth x11-utils clang-format imagemagick python3 xdotool
+          libcpp-httplib-dev libpugixml-dev pkg-config)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
 

@@ -1,0 +1,135 @@
+// The ticker's content server: serves the content folder and the documents made
+// from its channels, sponsor and feed sources until SIGINT or SIGTERM, or writes
+// them all into a folder with --export.
+#include "server/http_server.h"
+#include "server/options.h"
+#include "server/site.h"
+#include "server/source.h"
+
+#include <csignal>
+#include <pthread.h>
+
+#include <condition_variable>
+#include <iostream>
+#include <mutex>
+#include <thread>
+
+#ifndef CONTENT_SERVER_VERSION
+#define CONTENT_SERVER_VERSION "0"
+#endif
+
+namespace
+{
+    std::mutex outputMutex;
+
+    void Line(std::ostream& out, const std::string& line)
+    {
+        std::lock_guard lock(outputMutex);
+        out << line << std::endl;
+    }
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const content::OptionsResult parsed =
+        content::ParseOptions(std::vector<std::string>(argv + 1, argv + argc), CONTENT_SERVER_VERSION);
+    if (!parsed.options)
+    {
+        std::cerr << "content-server: " << parsed.error << "\n\n" << content::UsageText();
+        return 2;
+    }
+    const content::Options& options = *parsed.options;
+    if (options.help)
+    {
+        std::cout << content::UsageText();
+        return 0;
+    }
+
+    // The signals are taken by sigwait below: every thread started from here on
+    // inherits the mask and never sees them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    content::SiteOptions siteOptions;
+    siteOptions.folder = options.folder;
+    siteOptions.publicBase = options.publicBase;
+    siteOptions.offerVersion = options.offerVersion;
+    siteOptions.download = options.download;
+    siteOptions.downloadAddress = options.downloadAddress;
+    siteOptions.maxSourceBytes = options.maxSourceBytes;
+    siteOptions.fetchTimeout = options.fetchTimeout;
+    siteOptions.note = [](const std::string& line)
+    {
+        Line(std::cerr, "content-server: " + line);
+    };
+    if (!siteOptions.download.empty() && !content::ReadFileCapped(siteOptions.download, content::MaxFileBytes).ok)
+    {
+        std::cerr << "content-server: cannot read the download " << options.download << "\n";
+        return 1;
+    }
+
+    content::Site site(siteOptions);
+    std::string error;
+    if (!site.Load(error))
+    {
+        std::cerr << "content-server: " << error << "\n";
+        return 1;
+    }
+
+    if (!options.exportDir.empty())
+    {
+        // A tree for other web servers must not carry a channel without headlines
+        // over ones that were good.
+        if (const auto missing = site.ChannelsWithoutHeadlines(); !missing.empty())
+        {
+            std::cerr << "content-server: nothing exported: no headlines for channel " << missing.front() << "\n";
+            return 1;
+        }
+        if (!site.Export(options.exportDir, error))
+        {
+            std::cerr << "content-server: " << error << "\n";
+            return 1;
+        }
+        std::cout << "exported " << site.Names().size() << " documents to " << options.exportDir << "\n";
+        return 0;
+    }
+
+    content::HttpFront front(site, [](const std::string& line) { Line(std::cout, line); });
+    if (!front.Start(options.address, options.port))
+    {
+        std::cerr << "content-server: cannot listen on " << options.address << ":" << options.port << "\n";
+        return 1;
+    }
+    Line(std::cout, "serving " + options.folder + " at " + options.publicBase);
+
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool stopping = false;
+    std::thread refresher(
+        [&]
+        {
+            std::unique_lock lock(mutex);
+            while (!wake.wait_for(lock, options.poll, [&] { return stopping; }))
+            {
+                lock.unlock();
+                site.Refresh();
+                lock.lock();
+            }
+        });
+
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    Line(std::cout, std::string("stopping on ") + (signal == SIGINT ? "SIGINT" : "SIGTERM"));
+    {
+        std::lock_guard lock(mutex);
+        stopping = true;
+    }
+    wake.notify_all();
+    front.Stop();
+    refresher.join();
+    return 0;
+}

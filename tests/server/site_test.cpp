@@ -1,0 +1,195 @@
+// What the server does when its sources change or fail, and the exported tree.
+#include "fixture.h"
+#include "server/http_date.h"
+
+#include <thread>
+
+namespace content::test
+{
+    namespace
+    {
+        using namespace std::chrono_literals;
+
+        TEST_F(ContentTest, ABrokenOrHugeLocalSourceKeepsTheLastGoodHeadlines)
+        {
+            Start();
+            const httplib::Result good = Get("headlines/world.txt");
+            ASSERT_TRUE(good);
+            const std::string rss = RssFeed({ "First", "Second", "Third" });
+            const std::vector<std::string> bad = {
+                rss.substr(0, rss.size() / 2),                           // half written
+                "<html><body>Service unavailable</body></html>",         // an error page
+                RssFeed(std::vector<std::string>(300, "Padding title")), // past the cap
+            };
+            for (const std::string& bytes : bad)
+            {
+                Write(folder / "feeds/world.rss", bytes);
+                site->Refresh();
+                const httplib::Result r = Get("headlines/world.txt");
+                ASSERT_TRUE(r);
+                EXPECT_EQ(r->body, good->body) << bytes.size();
+                EXPECT_EQ(r->get_header_value("ETag"), good->get_header_value("ETag"));
+            }
+            EXPECT_GE(notes.size(), bad.size());
+
+            Write(folder / "feeds/world.rss", rss);
+            EXPECT_TRUE(site->Refresh());
+            const httplib::Result fresh = Get("headlines/world.txt", { { "If-None-Match", good->get_header_value("ETag") } });
+            ASSERT_TRUE(fresh);
+            EXPECT_EQ(fresh->status, 200);
+            EXPECT_EQ(fresh->body, "First\thttp://news.example/0\nSecond\thttp://news.example/1\nThird\thttp://news.example/2\n");
+            // Changed within the same second, still dated later: a date check sees it.
+            EXPECT_GT(*ParseHttpDate(fresh->get_header_value("Last-Modified")),
+                      *ParseHttpDate(good->get_header_value("Last-Modified")));
+            EXPECT_FALSE(site->Refresh()); // nothing changed since
+        }
+
+        TEST_F(ContentTest, WebSourcesRssAndAtomRefreshAndKeepTheLastGood)
+        {
+            // A feed host on the loopback interface whose answers the test chooses.
+            httplib::Server feeds;
+            std::mutex m;
+            int status = 200;
+            std::string body = RssFeed({ "Web one" });
+            bool chunkedFlood = false;
+            bool trickle = false;
+            feeds.Get("/feed",
+                      [&](const httplib::Request&, httplib::Response& res)
+                      {
+                          std::lock_guard lock(m);
+                          if (trickle)
+                          {
+                              // A well-formed feed, ten bytes every 200 ms: slower than the fetch allows.
+                              res.set_chunked_content_provider(
+                                  "application/rss+xml",
+                                  [](std::size_t offset, httplib::DataSink& sink)
+                                  {
+                                      static const std::string feed = RssFeed(std::vector<std::string>(20, "Slow"));
+                                      if (offset >= feed.size())
+                                      {
+                                          sink.done();
+                                          return true;
+                                      }
+                                      std::this_thread::sleep_for(200ms);
+                                      return sink.write(feed.data() + offset, std::min<std::size_t>(10, feed.size() - offset));
+                                  });
+                              return;
+                          }
+                          if (chunkedFlood)
+                          {
+                              // No declared length: the cap must stop the read itself.
+                              res.set_chunked_content_provider("application/rss+xml",
+                                                               [](std::size_t, httplib::DataSink& sink)
+                                                               {
+                                                                   const std::string chunk(1024, ' ');
+                                                                   return sink.write(chunk.data(), chunk.size());
+                                                               });
+                              return;
+                          }
+                          res.status = status;
+                          res.set_content(body, "application/rss+xml");
+                      });
+            const int port = feeds.bind_to_any_port("127.0.0.1");
+            std::thread serving([&] { feeds.listen_after_bind(); });
+            while (!feeds.is_running())
+                std::this_thread::sleep_for(1ms);
+
+            Write(folder / "channels.xml",
+                  "<channels><channel code=\"web\"><name>Web</name><source refresh=\"30\">http://127.0.0.1:" +
+                      std::to_string(port) + "/feed</source></channel></channels>");
+            SiteOptions options = Options();
+            options.fetchTimeout = 1s;
+            Start(std::move(options));
+            EXPECT_EQ(Get("headlines/web.txt")->body, "Web one\thttp://news.example/0\n");
+
+            auto t = std::chrono::steady_clock::now();
+            auto answer = [&](int s, std::string b, bool flood = false, bool slow = false)
+            {
+                std::lock_guard lock(m);
+                status = s;
+                body = std::move(b);
+                chunkedFlood = flood;
+                trickle = slow;
+            };
+            answer(200, AtomFeed({ "Atom two" }));
+            EXPECT_FALSE(site->Refresh(t + 10s)); // not due yet
+            EXPECT_TRUE(site->Refresh(t += 31s));
+            EXPECT_EQ(Get("headlines/web.txt")->body, "Atom two\thttps://news.example/a0\n");
+
+            for (auto [s, b, flood] :
+                 { std::tuple{ 500, AtomFeed({ "Error page" }), false },
+                   std::tuple{ 200, RssFeed(std::vector<std::string>(300, "Padding title")), false },
+                   std::tuple{ 200, std::string(), true }, std::tuple{ 200, std::string("not xml"), false } })
+            {
+                answer(s, b, flood);
+                EXPECT_FALSE(site->Refresh(t += 31s));
+                EXPECT_EQ(Get("headlines/web.txt")->body, "Atom two\thttps://news.example/a0\n") << s << " " << b.size();
+            }
+            answer(200, "", false, true);
+            const auto before = std::chrono::steady_clock::now();
+            EXPECT_FALSE(site->Refresh(t += 31s));
+            EXPECT_LT(std::chrono::steady_clock::now() - before,
+                      4s); // given up after about 2 s, not after the 24 s it would take
+            EXPECT_EQ(Get("headlines/web.txt")->body, "Atom two\thttps://news.example/a0\n");
+
+            feeds.stop();
+            serving.join();
+            EXPECT_FALSE(site->Refresh(t += 31s)); // the host is gone
+            EXPECT_EQ(Get("headlines/web.txt")->body, "Atom two\thttps://news.example/a0\n");
+        }
+
+        TEST_F(ContentTest, PublisherFilesReloadAndABrokenOneChangesNothing)
+        {
+            Start();
+            const std::string channels = Get("channels.txt")->body;
+            Write(folder / "channels.xml",
+                  "<channels><channel code=\"BAD\"><name>x</name><source>a.rss</source></channel></channels>");
+            EXPECT_FALSE(site->Refresh());
+            EXPECT_EQ(Get("channels.txt")->body, channels);
+            EXPECT_EQ(Get("channel/world.txt")->status, 200);
+
+            Write(folder / "channels.xml",
+                  "<channels><channel code=\"tech\"><name>Technology</name><source>feeds/tech.atom</source>"
+                  "</channel></channels>");
+            EXPECT_TRUE(site->Refresh());
+            EXPECT_EQ(Get("channels.txt")->body, "tech\tTechnology\n");
+            EXPECT_EQ(Get("headlines/world.txt")->status, 404);
+            EXPECT_EQ(Get("headlines/tech.txt")->body, "Robots\thttps://news.example/a0\n");
+
+            std::filesystem::remove(folder / "sponsor.xml");
+            EXPECT_TRUE(site->Refresh());
+            EXPECT_EQ(Get("sponsor.txt")->status, 404);
+            EXPECT_EQ(Get("sponsor/logo.htm")->status, 404);
+        }
+
+        TEST_F(ContentTest, TheExportedTreeIsWhatIsServed)
+        {
+            Write(folder / "movies/.cache/x", "hidden");
+            Write(folder / "movies/prefs4.swf", "--!movie 1\n-- prefs\n");
+            Start();
+            std::string error;
+            EXPECT_FALSE(site->Export(folder / "out", error));
+            const fs::path out = top / "export";
+            ASSERT_TRUE(site->Export(out, error)) << error;
+
+            std::set<std::string> exported;
+            for (const auto& entry : fs::recursive_directory_iterator(out))
+                if (entry.is_regular_file())
+                    exported.insert(fs::relative(entry.path(), out).generic_string());
+            const std::set<std::string> want = {
+                "channels.txt",       "channel/world.txt", "channel/tech.txt",       "headlines/world.txt",
+                "headlines/tech.txt", "sponsor.txt",       "sponsor/logo.htm",       "sponsor/logo.jpg",
+                "version.txt",        "help.htm",          "getflash.htm",           "ticker4.swf",
+                "feeds/world.rss",    "feeds/tech.atom",   "download/setup-3.3.exe", "movies/prefs4.swf"
+            };
+            EXPECT_EQ(exported, want);
+            for (const std::string& name : exported)
+            {
+                const httplib::Result r = Get(name);
+                ASSERT_TRUE(r) << name;
+                EXPECT_EQ(r->status, 200) << name;
+                EXPECT_EQ(r->body, Read(out / name)) << name;
+            }
+        }
+    } // namespace
+} // namespace content::test
