@@ -54,9 +54,18 @@ namespace content
                 options.help = true;
                 continue;
             }
+            const bool known = name == "--content" || name == "--address" || name == "--port" || name == "--public-url" ||
+                               name == "--offer-version" || name == "--download" || name == "--download-url" ||
+                               name == "--max-source-bytes" || name == "--poll" || name == "--fetch-timeout" ||
+                               name == "--export";
+            if (!known)
+            {
+                result.error = "unknown option " + name;
+                return result;
+            }
             if (i + 1 >= args.size())
             {
-                result.error = name.starts_with("--") ? name + " needs a value" : "unknown argument " + name;
+                result.error = name + " needs a value";
                 return result;
             }
             const std::string& value = args[++i];
@@ -89,11 +98,7 @@ namespace content
                 options.exportDir = value;
             else
             {
-                const bool known = name == "--content" || name == "--address" || name == "--port" || name == "--public-url" ||
-                                   name == "--offer-version" || name == "--download" || name == "--download-url" ||
-                                   name == "--max-source-bytes" || name == "--poll" || name == "--fetch-timeout" ||
-                                   name == "--export";
-                result.error = known ? "bad value for " + name + ": " + value : "unknown option " + name;
+                result.error = "bad value for " + name + ": " + value;
                 return result;
             }
         }
