@@ -6,6 +6,9 @@
 #   static     the same drawing standing still
 #   none       the strip without a movie (the content server has none to give)
 #   bare       a bare GDI program that scrolls the same line at 60 frames a second
+#   news       the news ticker itself: the demo content of content/ published by the
+#              content server (build-native/server/content-server), with the sponsor
+#              movie beside ticker.exe
 #   bench/wine/measure.sh build-win/ticker.exe [seconds] [case...]
 # With PERF=1 it also samples where the program's CPU time goes, by module.
 # Not a test: it reports figures. It uses port 8421 (the build's default content
@@ -16,7 +19,7 @@ exe=$(realpath "$1")
 seconds=${2:-60}
 shift $(($# < 2 ? $# : 2))
 cases=("$@")
-[ ${#cases[@]} -gt 0 ] || cases=(scrolling static none bare)
+[ ${#cases[@]} -gt 0 ] || cases=(news scrolling static none bare)
 
 . "$here/tools/wine-session.sh"
 wine_session "$here/build-win/wine-bench-prefix"
@@ -45,13 +48,18 @@ for c in "${cases[@]}"; do
     static) folder=$here/bench/wine/content-static run=$exe ;;
     none) folder=$here/bench/wine/content-none run=$exe ;;
     bare) folder=$here/bench/wine/content-none run=$work/bare_strip.exe ;;
+    news) folder="" run=$exe ;;
     *) echo "unknown case $c" >&2; exit 1 ;;
   esac
   wine reg delete 'HKCU\Software\Norvale' /f >/dev/null 2>&1 || true
-  python3 "$here/tests/wine/content_server.py" 8421 "$folder" >"$work/server.log" 2>&1 &
+  if [ -n "$folder" ]; then
+    python3 "$here/tests/wine/content_server.py" 8421 "$folder" >"$work/server.log" 2>&1 &
+  else
+    "$here/build-native/server/content-server" --content "$here/content" --port 8421 >"$work/server.log" 2>&1 &
+  fi
   server=$!
   sleep 1
-  wine "$run" >/dev/null 2>&1 &
+  (cd "$(dirname "$run")" && exec wine "./$(basename "$run")") >/dev/null 2>&1 &
   program=$!
   sleep 12 # loaded, completed, scrolling
   ws=$(wineserver_pid)

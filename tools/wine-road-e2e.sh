@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# The whole road under Wine: the content server publishes the demo content of
+# content/ on the build's content address, and the real ticker.exe, started from
+# its build folder (where the sponsor movie lies), shows the news ticker:
+#   1. the ticker movie's loop comes up (channel label and headlines), and the time
+#      from the start to it is printed;
+#   2. two screenshots a second apart differ in the ticker area: the headlines scroll;
+#   3. the sponsor logo shows in its slot, the same picture the server publishes;
+#   4. the server was asked for the channel feed, the sponsor feed, the logo page,
+#      the logo and the headlines;
+#   5. the preferences panel opens from the menu with the preferences movie.
+#   tools/wine-road-e2e.sh build-win/ticker.exe CONTENT_BASE_URL WINEPREFIX CONTENT_SERVER [shot-folder]
+# With a shot folder, the scrolling strip and the panel are kept there as
+# ticker-scrolling.png and preferences-channels.png.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+exe=$(realpath "$1")
+base=$2
+prefix=$(realpath -m "$3")
+content_server=$4
+shots=${5:-}
+check=$here/tests/wine/check_road.py
+left=100 top=100
+
+. "$here/tools/wine-session.sh"
+port=$(loopback_port "$base") || exit 1
+wine_session "$prefix"
+[ -x "$content_server" ] || fail "no content server at $content_server (build the native preset first)"
+[ -f "$(dirname "$exe")/loader.swf" ] || fail "no sponsor movie beside $exe"
+
+# The port may still be held for a moment by the run before this one.
+for attempt in 1 2 3 4 5; do
+  "$content_server" --content "$here/content" --port "$port" >"$work/server.log" 2>&1 &
+  server=$!
+  within 10 grep -qE '^serving .* at http|cannot listen' "$work/server.log" || true
+  grep -q '^serving .* at http' "$work/server.log" && break
+  wait "$server" 2>/dev/null || true
+  server=""
+  sleep 2
+done
+[ -n "$server" ] || fail "the content server did not start"
+wine_display || fail "no virtual display"
+wine reg delete 'HKCU\Software\Norvale' /f >/dev/null 2>&1 || true
+
+shot() { import -window root -depth 8 "ppm:$1"; }
+loop_up() { shot "$work/a.ppm" && python3 "$check" loop $left $top "$work/a.ppm" >"$work/check.log" 2>&1; }
+logo_shown() { shot "$work/c.ppm" && python3 "$check" logo $left $top "$work/c.ppm" "$work/logo.ppm" >"$work/check.log" 2>&1; }
+convert "$here/content/sponsor/logo.jpg" -depth 8 "ppm:$work/logo.ppm"
+
+echo "1. the ticker comes up"
+started=$(date +%s.%N)
+(cd "$(dirname "$exe")" && exec wine "./$(basename "$exe")") >"$work/ticker.log" 2>&1 &
+program=$!
+within 60 loop_up || fail "the ticker's loop did not come up ($(cat "$work/check.log"))"
+up=$(date +%s.%N)
+echo "   first headline on screen after $(python3 -c "print(f'{$up - $started:.1f}')") s ($(cat "$work/check.log"))"
+
+echo "2. the headlines scroll"
+shot "$work/a.ppm"
+sleep 1
+shot "$work/b.ppm"
+python3 "$check" scrolls $left $top "$work/a.ppm" "$work/b.ppm" >"$work/check.log" 2>&1 ||
+  fail "the ticker area did not change in a second ($(cat "$work/check.log"))"
+echo "   $(cat "$work/check.log")"
+[ -n "$shots" ] && import -window root -crop 703x25+$left+$top +repage "$shots/ticker-scrolling.png"
+
+echo "3. the sponsor logo"
+within 20 logo_shown || fail "the sponsor slot does not show the logo ($(cat "$work/check.log"))"
+echo "   $(cat "$work/check.log")"
+
+echo "4. what the server was asked for"
+path=/resources/media/uk/downloads/vodazovovarar
+for document in 'channel/[a-z0-9-]*\.txt' 'sponsor\.txt' 'sponsor/logo\.htm' 'sponsor/logo\.jpg' 'headlines/[a-z0-9-]*\.txt'; do
+  grep -q "^GET $path/$document 200 " "$work/server.log" || fail "no request for $document"
+done
+echo "   $(grep -c '^GET ' "$work/server.log") requests, every document asked for"
+
+echo "5. the preferences panel"
+xdotool mousemove $((left + 703 - 5)) $((top + 12)) click 3
+sleep 1
+xdotool key p
+panel() { xwininfo -root -tree | grep -q "(has no name): (\"ticker.exe\" \"ticker.exe\")  690x352+$left+$((top + 25)) "; }
+within 10 panel || fail "the panel did not open below the strip"
+within 15 grep -q "^GET $path/channels\.txt 200 " "$work/server.log" || fail "the preferences movie did not ask for the channel list"
+sleep 2
+[ -n "$shots" ] && import -window root -crop 703x380+$left+$top +repage "$shots/preferences-channels.png"
+
+wine taskkill /im ticker.exe >/dev/null 2>&1 || true
+within 15 bash -c "! kill -0 $program 2>/dev/null" || fail "ticker.exe did not close when asked"
+wait "$program" && code=0 || code=$?
+program=""
+[ "$code" -eq 0 ] || fail "ticker.exe ended with exit code $code"
+echo "PASS"
