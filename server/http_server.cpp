@@ -4,6 +4,7 @@
 #include "server/request_path.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <chrono>
 
@@ -107,6 +108,15 @@ namespace content
         // The head and the body go out in two writes: without this the body would
         // wait for the client's delayed acknowledgement of the head.
         server.set_tcp_nodelay(true);
+        // A restart binds the port again while the last run's connections wait out
+        // their close (SO_REUSEADDR), and a second server on the same port fails
+        // instead of sharing it (no SO_REUSEPORT, which the library would set).
+        server.set_socket_options(
+            [](socket_t sock)
+            {
+                int yes = 1;
+                setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+            });
         server.set_read_timeout(10);
         server.set_write_timeout(10);
 

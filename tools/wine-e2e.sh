@@ -34,15 +34,6 @@ start_ticker() {
   wine "$exe" >"$work/ticker.log" 2>&1 &
   program=$!
 }
-close_ticker() {
-  wine taskkill /im ticker.exe >/dev/null 2>&1 || true
-  if ! within 15 bash -c "! kill -0 $program 2>/dev/null"; then
-    fail "ticker.exe did not close when asked"
-  fi
-  wait "$program" && code=0 || code=$?
-  program=""
-  [ "$code" -eq 0 ] || fail "ticker.exe ended with exit code $code"
-}
 
 echo "1. our movie player"
 start_ticker

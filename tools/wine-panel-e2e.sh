@@ -87,9 +87,5 @@ xdotool mousemove 400 600 mousedown 1 mousemove 600 400 sleep 0.2 mousemove 695 
 within 5 panel_at 690x352+0+25 || fail "the panel did not snap back into its place (it is at '$(geometry '(has no name)')')"
 echo "   the panel opened at 0, 25 and snapped back after a drag"
 
-wine taskkill /im ticker.exe >/dev/null 2>&1 || true
-within 15 bash -c "! kill -0 $program 2>/dev/null" || fail "ticker.exe did not close when asked"
-wait "$program" && code=0 || code=$?
-program=""
-[ "$code" -eq 0 ] || fail "ticker.exe ended with exit code $code"
+close_ticker
 echo "PASS"

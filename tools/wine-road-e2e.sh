@@ -28,17 +28,9 @@ wine_session "$prefix"
 [ -x "$content_server" ] || fail "no content server at $content_server (build the native preset first)"
 [ -f "$(dirname "$exe")/loader.swf" ] || fail "no sponsor movie beside $exe"
 
-# The port may still be held for a moment by the run before this one.
-for attempt in 1 2 3 4 5; do
-  "$content_server" --content "$here/content" --port "$port" >"$work/server.log" 2>&1 &
-  server=$!
-  within 10 grep -qE '^serving .* at http|cannot listen' "$work/server.log" || true
-  grep -q '^serving .* at http' "$work/server.log" && break
-  wait "$server" 2>/dev/null || true
-  server=""
-  sleep 2
-done
-[ -n "$server" ] || fail "the content server did not start"
+"$content_server" --content "$here/content" --port "$port" >"$work/server.log" 2>&1 &
+server=$!
+within 10 grep -q '^serving .* at http' "$work/server.log" || fail "the content server did not start"
 wine_display || fail "no virtual display"
 wine reg delete 'HKCU\Software\Norvale' /f >/dev/null 2>&1 || true
 
@@ -85,9 +77,5 @@ within 15 grep -q "^GET $path/channels\.txt 200 " "$work/server.log" || fail "th
 sleep 2
 [ -n "$shots" ] && import -window root -crop 703x380+$left+$top +repage "$shots/preferences-channels.png"
 
-wine taskkill /im ticker.exe >/dev/null 2>&1 || true
-within 15 bash -c "! kill -0 $program 2>/dev/null" || fail "ticker.exe did not close when asked"
-wait "$program" && code=0 || code=$?
-program=""
-[ "$code" -eq 0 ] || fail "ticker.exe ended with exit code $code"
+close_ticker
 echo "PASS"

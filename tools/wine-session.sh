@@ -77,3 +77,16 @@ wine_display() {
     wineserver -w
   fi
 }
+
+# Asks the running $program (ticker.exe) to close as the system would, and ends the
+# run as failed unless it is gone within 15 seconds with exit code 0.
+close_ticker() {
+  wine taskkill /im ticker.exe >/dev/null 2>&1 || true
+  if ! within 15 bash -c "! kill -0 $program 2>/dev/null"; then
+    fail "ticker.exe did not close when asked"
+  fi
+  local code
+  wait "$program" && code=0 || code=$?
+  program=""
+  [ "$code" -eq 0 ] || fail "ticker.exe ended with exit code $code"
+}

@@ -129,6 +129,20 @@ namespace content::test
             EXPECT_NE(std::find(lines.begin(), lines.end(), "HEAD " + std::string(BasePath) + "channels.txt 200 0"), lines.end());
         }
 
+        TEST_F(ContentTest, ARestartTakesThePortBackAndASecondServerDoesNotShareIt)
+        {
+            Start();
+            ASSERT_EQ(Get("channels.txt")->status, 200); // a connection that closes in TIME_WAIT
+            const int port = front->Port();
+            HttpFront second(*site, [](const std::string&) {});
+            EXPECT_FALSE(second.Start("127.0.0.1", port)) << "the port is taken";
+            client.reset();
+            front->Stop();
+            HttpFront again(*site, [](const std::string&) {});
+            EXPECT_TRUE(again.Start("127.0.0.1", port)) << "a restart binds the same port at once";
+            again.Stop();
+        }
+
         TEST_F(ContentTest, OnlyGetAndHead)
         {
             Start();
