@@ -27,15 +27,16 @@ namespace forms
         void OnMessage(j_common_ptr) {} // warnings go nowhere
 
         // Decodes into `pixels`; false on any error. Kept free of objects with
-        // destructors between setjmp and the end, as longjmp requires.
-        bool Decode(std::span<const std::uint8_t> data, std::vector<std::uint32_t>& pixels, int& width, int& height)
+        // destructors between setjmp and the end, as longjmp requires: the buffers
+        // belong to the caller.
+        bool Decode(std::span<const std::uint8_t> data, int maxSide, std::vector<std::uint32_t>& pixels,
+                    std::vector<unsigned char>& row, int& width, int& height, bool& tooLarge)
         {
             jpeg_decompress_struct info{};
             ErrorManager errors{};
             info.err = jpeg_std_error(&errors.base);
             errors.base.error_exit = OnError;
             errors.base.output_message = OnMessage;
-            std::vector<unsigned char> row;
             if (setjmp(errors.jump))
             {
                 jpeg_destroy_decompress(&info);
@@ -43,8 +44,14 @@ namespace forms
             }
             jpeg_create_decompress(&info);
             jpeg_mem_src(&info, data.data(), static_cast<unsigned long>(data.size()));
-            if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK)
+            // With an image required, a header that is not one fails through
+            // error_exit; the memory source never suspends.
+            jpeg_read_header(&info, TRUE);
+            // The size comes from the header, before anything is allocated for it:
+            // a few hundred bytes may claim a picture of a gigabyte.
+            if (info.image_width > static_cast<unsigned>(maxSide) || info.image_height > static_cast<unsigned>(maxSide))
             {
+                tooLarge = true;
                 jpeg_destroy_decompress(&info);
                 return false;
             }
@@ -52,18 +59,30 @@ namespace forms
             jpeg_start_decompress(&info);
             width = static_cast<int>(info.output_width);
             height = static_cast<int>(info.output_height);
-            if (width <= 0 || height <= 0 || width > 16384 || height > 16384 || info.output_components != 3)
+            // libjpeg refuses empty pictures and colour spaces it cannot turn into RGB;
+            // the row buffer below holds three bytes a pixel, whatever happens.
+            if (info.output_components != 3)
             {
                 jpeg_destroy_decompress(&info);
                 return false;
             }
-            pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+            // The pixels grow row by row as the data delivers them: a cut-short file
+            // that claims a large picture stops at its first missing row.
+            pixels.clear();
             row.resize(static_cast<std::size_t>(width) * 3);
             while (info.output_scanline < info.output_height)
             {
                 const std::size_t y = info.output_scanline;
                 JSAMPROW rows[1] = { row.data() };
                 jpeg_read_scanlines(&info, rows, 1);
+                // Cut-short data only warns, and the rest would be decoded as grey:
+                // the picture is refused anyway, so stop here.
+                if (errors.base.num_warnings != 0)
+                {
+                    jpeg_destroy_decompress(&info);
+                    return false;
+                }
+                pixels.resize((y + 1) * static_cast<std::size_t>(width));
                 for (int x = 0; x < width; ++x)
                 {
                     const unsigned char* p = &row[static_cast<std::size_t>(x) * 3];
@@ -71,6 +90,7 @@ namespace forms
                         (static_cast<std::uint32_t>(p[0]) << 16) | (static_cast<std::uint32_t>(p[1]) << 8) | p[2];
                 }
             }
+            pixels.shrink_to_fit();
             jpeg_finish_decompress(&info);
             const bool clean = errors.base.num_warnings == 0; // a cut-short file only warns
             jpeg_destroy_decompress(&info);
@@ -78,13 +98,19 @@ namespace forms
         }
     } // namespace
 
-    os::Bitmap DecodeJpeg(std::span<const std::uint8_t> data, std::string name)
+    os::Bitmap DecodeJpeg(std::span<const std::uint8_t> data, std::string name, int maxSide, bool* tooLarge)
     {
-        if (data.size() < 4)
+        bool large = false;
+        if (data.size() < 4 || maxSide <= 0)
             return {};
         os::Bitmap b;
-        if (!Decode(data, b.pixels, b.width, b.height))
+        std::vector<unsigned char> row;
+        if (!Decode(data, maxSide, b.pixels, row, b.width, b.height, large))
+        {
+            if (tooLarge)
+                *tooLarge = large;
             return {};
+        }
         b.name = std::move(name);
         return b;
     }

@@ -3,6 +3,11 @@
 // the frame clock, the drawing, the pointer, the menu, the version and the store.
 #include "player/player_fixture.h"
 
+#include "forms/jpeg.h"
+#include "player/movie/movie.h"
+
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <jpeglib.h>
@@ -509,4 +514,37 @@ stage.animate(true)
     desktop.Advance(6000);
     EXPECT_EQ(desktop.windows.CountMessages(player->Window(), os::wm::timer), 0) << "no frame or timer left running";
     EXPECT_TRUE(events.Commands().empty());
+}
+
+TEST(Images, AJpegSizeIsCheckedInItsHeaderBeforeAnythingIsDecoded)
+{
+    const std::string jpeg = Jpeg(16, 8);
+    const std::vector<std::uint8_t> bytes(jpeg.begin(), jpeg.end());
+    bool tooLarge = false;
+    EXPECT_TRUE(forms::DecodeJpeg(bytes, "x", 15, &tooLarge).Empty());
+    EXPECT_TRUE(tooLarge);
+    const os::Bitmap fits = forms::DecodeJpeg(bytes, "x", 16, &tooLarge);
+    EXPECT_EQ(fits.width, 16);
+    EXPECT_EQ(fits.pixels.size(), 16u * 8u);
+    const std::string tall = Jpeg(8, 16);
+    const std::vector<std::uint8_t> tallBytes(tall.begin(), tall.end());
+    EXPECT_TRUE(forms::DecodeJpeg(tallBytes, "x", 15).Empty());
+    EXPECT_EQ(forms::DecodeJpeg(tallBytes, "x", 16).height, 16);
+    std::string why;
+    const std::string wide = Jpeg(4097, 1);
+    EXPECT_TRUE(player::movie::DecodeImage({ wide.begin(), wide.end() }, why).Empty());
+    EXPECT_EQ(why, "the image is larger than 4096 pixels a side");
+
+    // Found by fuzzing: a few hundred bytes that claim 16384 x 16384 pixels took a
+    // gigabyte and seconds of decoding grey before the cut-short data refused them.
+    std::vector<std::uint8_t> huge = bytes;
+    const std::uint8_t marker[] = { 0xFF, 0xC0 }; // the frame header
+    const auto sof = static_cast<std::size_t>(std::search(huge.begin(), huge.end(), marker, marker + 2) - huge.begin());
+    ASSERT_LT(sof, huge.size());
+    for (std::size_t at : { sof + 5, sof + 7 }) // height, then width: 16384, big-endian
+        huge[at] = 0x40, huge[at + 1] = 0;
+    huge.resize(huge.size() - 40); // and cut short
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(forms::DecodeJpeg(huge, "huge").Empty());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
 }

@@ -41,7 +41,14 @@ TEST(Addresses, ResolveAgainstTheMovieAndOnlyOverHttp)
     EXPECT_EQ(OriginOf(base), "http://host.test:8421");
     EXPECT_EQ(OriginOf(local), "file:c:\\program files\\norvale\\");
     EXPECT_TRUE(IsLocalPath("/opt/norvale/loader.swf"));
+    EXPECT_EQ(ResolveAddress("\\\\server\\share\\loader.swf", "logo.bmp", why), "\\\\server\\share\\logo.bmp");
     EXPECT_FALSE(IsWebAddress("http:///x"));
+    // Found by fuzzing: a movie address without a host made relative loads hostless.
+    for (const char* hostless : { "http://?a.test/m.swf", "https://#f", "http://\\a.test/m.swf" })
+    {
+        EXPECT_FALSE(IsWebAddress(hostless)) << hostless;
+        EXPECT_FALSE(ResolveAddress(hostless, "feeds/world.rss", why)) << hostless;
+    }
 }
 
 TEST(PatternCosts, GrowWithQuantifiersThatBacktrack)

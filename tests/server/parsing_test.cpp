@@ -152,6 +152,13 @@ namespace content
                      "<channel code=\"x\"><name>X</name><source refresh=\"9x\">a.rss</source></channel>",
                  })
                 EXPECT_FALSE(ParseChannels("<channels>" + one + bad + "</channels>").ok) << bad;
+            // Found by fuzzing: a refused file handed back the entries before the bad one.
+            const ChannelsResult refused = ParseChannels("<channels>" + one + "<channel code=\"Bad\"/></channels>");
+            EXPECT_FALSE(refused.ok);
+            EXPECT_TRUE(refused.channels.empty());
+            const SponsorResult noSponsor = ParseSponsor("<sponsor><text>Kept?</text><logo>../x.jpg</logo></sponsor>");
+            EXPECT_FALSE(noSponsor.ok);
+            EXPECT_EQ(noSponsor.sponsor, Sponsor{});
             EXPECT_FALSE(ParseChannels("<channels/>").ok);
             EXPECT_FALSE(ParseChannels("<list>" + one + "</list>").ok);
         }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string_view>
 #include <vector>
 
 namespace player::movie
@@ -71,7 +72,9 @@ namespace player::movie
     bool IsWebAddress(const std::string& a)
     {
         const std::size_t p = WebPrefix(a);
-        return p != 0 && a.size() > p && a[p] != '/' && !HasControlOrSpace(a);
+        // The host must not be empty: "http://?x" or "http://#x" would make every
+        // relative load "http:///...".
+        return p != 0 && a.size() > p && std::string_view("/?#\\").find(a[p]) == std::string_view::npos && !HasControlOrSpace(a);
     }
 
     std::optional<std::string> ResolveAddress(const std::string& base, const std::string& ref, std::string& why)

@@ -144,8 +144,10 @@ namespace player::movie
         void Release(int ref);
     };
 
+    inline constexpr int MaxImageSide = 4096;
+
     // A JPEG or 24/32-bit BMP; an empty bitmap (and the reason) for anything else or
-    // anything larger than 4096 pixels a side.
+    // anything larger than MaxImageSide pixels a side.
     os::Bitmap DecodeImage(const std::vector<std::uint8_t>& bytes, std::string& why);
 
     // Adds `stage`, `fscommand` and `print` to the table on the top of the stack.

@@ -20,17 +20,22 @@ namespace player::movie
     {
         os::Bitmap b;
         if (bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF)
-            b = forms::DecodeJpeg(bytes, "image");
-        else if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M')
-            b = forms::DecodeBmp(bytes, "image");
-        else
+        {
+            bool tooLarge = false;
+            b = forms::DecodeJpeg(bytes, "image", MaxImageSide, &tooLarge);
+            if (b.Empty())
+                why = tooLarge ? "the image is larger than 4096 pixels a side" : "the image does not decode";
+            return b;
+        }
+        if (bytes.size() < 2 || bytes[0] != 'B' || bytes[1] != 'M')
         {
             why = "not a JPEG or BMP image";
             return {};
         }
+        b = forms::DecodeBmp(bytes, "image");
         if (b.Empty())
             why = "the image does not decode";
-        else if (b.width > 4096 || b.height > 4096)
+        else if (b.width > MaxImageSide || b.height > MaxImageSide)
         {
             why = "the image is larger than 4096 pixels a side";
             return {};
@@ -118,10 +123,7 @@ namespace player::movie
     class Stage
     {
       public:
-        static Movie& M(lua_State* L)
-        {
-            return *static_cast<Movie*>(Sandbox::Of(L).Owner());
-        }
+        static Movie& M(lua_State* L) { return *static_cast<Movie*>(Sandbox::Of(L).Owner()); }
 
         static Movie& Live(lua_State* L)
         {
@@ -381,7 +383,8 @@ namespace player::movie
                 });
             if (!allowed)
             {
-                Guard([&] { m.Trace("refused a load of '" + std::string(ref, std::min<std::size_t>(n, 200)) + "': " + m._scratch); });
+                Guard([&]
+                      { m.Trace("refused a load of '" + std::string(ref, std::min<std::size_t>(n, 200)) + "': " + m._scratch); });
                 luaL_pushfail(L);
                 lua_pushlstring(L, m._scratch.data(), m._scratch.size());
                 return 2;
@@ -500,20 +503,35 @@ namespace player::movie
             Guard([&] { m.Trace(std::string(s, std::min<std::size_t>(len, 512))); });
             return 0;
         }
-
     };
 
     namespace
     {
         const luaL_Reg StageFunctions[] = {
-            { "width", Stage::Width },          { "height", Stage::Height },         { "on", Stage::On },
-            { "redraw", Stage::Redraw },        { "animate", Stage::Animate },       { "fill", Stage::Fill },
-            { "text", Stage::Text },            { "image", Stage::Image },           { "measure", Stage::Measure },
-            { "after", Stage::After },          { "every", Stage::Every },           { "cancel", Stage::Cancel },
-            { "cursor", Stage::Cursor },        { "get", Stage::Get },               { "set", Stage::Set },
-            { "fscommand", Stage::FSCommand },  { "address", Stage::Address },       { "load_text", Stage::LoadText },
-            { "load_image", Stage::LoadImage }, { "image_size", Stage::ImageSize },  { "store_get", Stage::StoreGet },
-            { "store_set", Stage::StoreSet },   { "trace", Stage::Print },           { nullptr, nullptr },
+            { "width", Stage::Width },
+            { "height", Stage::Height },
+            { "on", Stage::On },
+            { "redraw", Stage::Redraw },
+            { "animate", Stage::Animate },
+            { "fill", Stage::Fill },
+            { "text", Stage::Text },
+            { "image", Stage::Image },
+            { "measure", Stage::Measure },
+            { "after", Stage::After },
+            { "every", Stage::Every },
+            { "cancel", Stage::Cancel },
+            { "cursor", Stage::Cursor },
+            { "get", Stage::Get },
+            { "set", Stage::Set },
+            { "fscommand", Stage::FSCommand },
+            { "address", Stage::Address },
+            { "load_text", Stage::LoadText },
+            { "load_image", Stage::LoadImage },
+            { "image_size", Stage::ImageSize },
+            { "store_get", Stage::StoreGet },
+            { "store_set", Stage::StoreSet },
+            { "trace", Stage::Print },
+            { nullptr, nullptr },
         };
     } // namespace
 
