@@ -19,14 +19,8 @@ content=$here/tests/wine/content-services
 check=$here/tests/wine/check_content.py
 
 . "$here/tools/wine-session.sh"
-port=$(loopback_port "$base") || exit 1
-wine_session "$prefix"
-
-start_content_server "$port" "$content" || fail "the content server did not start"
-
-wine_display || fail "no virtual display"
+wine_run_start "$base" "$prefix" "$content"
 settings='HKCU\Software\Norvale\Vodazovovarar'
-wine reg delete 'HKCU\Software\Norvale' /f >/dev/null 2>&1 || true
 mkdir -p "$WINEPREFIX/drive_c/norvale-test"
 cp "$here/tests/wine/install/loader.swf" "$WINEPREFIX/drive_c/norvale-test/"
 wine reg add "$settings" /v InstallPath /t REG_SZ /d 'C:\norvale-test' /f >/dev/null 2>&1 || fail "cannot write the settings"

@@ -19,14 +19,8 @@ content=$here/tests/wine/content
 check=$here/tests/wine/check_strip.py
 
 . "$here/tools/wine-session.sh"
-port=$(loopback_port "$base") || exit 1
-wine_session "$prefix"
-
-start_content_server "$port" "$content" || fail "the content server did not start"
-
-wine_display || fail "no virtual display"
+wine_run_start "$base" "$prefix" "$content"
 settings='HKCU\Software\Norvale\Vodazovovarar'
-wine reg delete 'HKCU\Software\Norvale' /f >/dev/null 2>&1 || true
 
 shot() { import -window root -depth 8 "ppm:$work/shot.ppm"; }
 seen() { shot && python3 "$check" "$1" "$work/shot.ppm" >"$work/check.log" 2>&1; }

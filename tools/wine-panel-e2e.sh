@@ -20,12 +20,8 @@ prefix=$(realpath -m "$3")
 shots=${4:-}
 
 . "$here/tools/wine-session.sh"
-port=$(loopback_port "$base") || exit 1
-wine_session "$prefix"
-command -v xdotool >/dev/null || fail "xdotool is missing (tools/deps.sh installs it)"
-start_content_server "$port" "$here/tests/wine/panel" || fail "the content server did not start"
-wine_display || fail "no virtual display"
-wine reg delete 'HKCU\Software\Norvale' /f >/dev/null 2>&1 || true
+command -v xdotool >/dev/null || { echo "FAIL: xdotool is missing (tools/deps.sh installs it)" >&2; exit 1; }
+wine_run_start "$base" "$prefix" "$here/tests/wine/panel"
 
 # The geometry "WxH+X+Y" of the strip's window, or of the panel (the program's
 # window without a caption).

@@ -90,3 +90,15 @@ close_ticker() {
   program=""
   [ "$code" -eq 0 ] || fail "ticker.exe ended with exit code $code"
 }
+
+# The common start of a run against the test content server: a session in PREFIX,
+# tests/wine/content_server.py on the port of the content address BASE serving
+# FOLDER, the display, and no settings left from an earlier run.
+#   wine_run_start BASE PREFIX FOLDER
+wine_run_start() {
+  port=$(loopback_port "$1") || exit 1
+  wine_session "$2"
+  start_content_server "$port" "$3" || fail "the content server did not start"
+  wine_display || fail "no virtual display"
+  wine reg delete 'HKCU\Software\Norvale' /f >/dev/null 2>&1 || true
+}
