@@ -102,8 +102,10 @@ TEST_F(PrefsTest, ItOpensInThirtyPixelStepsThenLoadsTheMovieAndPaintsItsFrame)
     prefs->Repaint();
     const auto& ops = desktop.windows.LastPaint(prefs->Handle());
     EXPECT_TRUE(std::any_of(ops.begin(), ops.end(),
-                            [](const os::sim::PaintOp& op) {
-                                return op.kind == os::sim::PaintOp::Kind::frame && op.rect == os::Rect{ 0, 0, 691, 352 };
+                            [](const os::sim::PaintOp& op)
+                            {
+                                return op.kind == os::sim::PaintOp::Kind::frame && op.rect == os::Rect{ 0, 0, 691, 352 } &&
+                                       op.color == os::Rgb(66, 66, 66);
                             }));
     EXPECT_EQ(desktop.windows.Send(prefs->Handle(), os::wm::nchittest, 0, os::LParamFromPoint({ 400, 500 })), os::ht::caption);
 }
@@ -208,6 +210,7 @@ TEST_F(PrefsTest, ClosingBeforeTheMovieLoadedLeavesNoWarningBehind)
 
     tick->SetNewsPreferences1Click();
     desktop.Advance(100);
+    EXPECT_FALSE(prefs->prefsFlash->Visible()) << "the last opening's movie stays hidden while the panel opens";
     prefs->Close(); // in the middle of the opening steps
     desktop.Advance(1'000);
     EXPECT_EQ(Movie().Movies().back(), L"nomovie.swf") << "no load after the close";
