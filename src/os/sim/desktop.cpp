@@ -7,4 +7,15 @@ namespace os::sim
           process(clock), players(windows), _os{ windows, system, shell, registry, internet, downloads, process, players }
     {
     }
+
+    void Desktop::ChangeDisplay(int width, int height)
+    {
+        system.SetScreen(width, height);
+        shell.RecomputeWorkArea();
+        for (Hwnd top : windows.TopLevelWindows())
+            if (windows.IsWindow(top))
+                windows.Send(top, wm::displaychange, 32, static_cast<LPARAM>((height << 16) | width));
+        shell.ScreenChanged();
+        windows.ProcessPending();
+    }
 } // namespace os::sim

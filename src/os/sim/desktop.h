@@ -31,6 +31,10 @@ namespace os::sim
             shell.RecomputeWorkArea();
         }
 
+        // The user changes the display's resolution: every top-level window is sent
+        // WM_DISPLAYCHANGE, then the shell moves the taskbar and tells the bars.
+        void ChangeDisplay(int width, int height);
+
         // Shorthands for the virtual clock.
         void Advance(std::uint64_t ms) { windows.Advance(ms); }
         std::uint64_t Now() const { return clock.Now(); }

@@ -55,6 +55,8 @@ namespace os::sim
         const std::vector<DownloadRequest>& Requests() const { return _requests; }
         // Downloads started and neither finished nor cancelled.
         std::size_t Running() const;
+        // Downloads whose slot is still held: running, or finished and not yet queried.
+        std::size_t Held() const { return _active.size(); }
         std::vector<std::string> Urls() const;
 
         // ---- IDownloads

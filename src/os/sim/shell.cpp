@@ -110,6 +110,12 @@ namespace os::sim
                 _windows.Post(hwnd, bar.callback, code, lParam);
     }
 
+    void SimShell::ScreenChanged()
+    {
+        RecomputeWorkArea();
+        Notify(Hwnd{}, abn::poschanged, 0);
+    }
+
     void SimShell::SetFullScreenApp(bool open)
     {
         Notify(Hwnd{}, abn::fullscreenapp, open ? 1 : 0);

@@ -96,6 +96,12 @@ namespace os::sim
         // Runs the message loop for `ms` of virtual time: pending messages first, then
         // each timer at its due time, in order. Does nothing once the quit was retrieved.
         void Advance(std::uint64_t ms);
+        // Runs `ms` of virtual time as a thread sees it that was busy all along and
+        // then comes back to its loop: the background work due by then is done in
+        // order (its messages wait in the queue), the queue is emptied, and each
+        // timer that came due fires once, as Windows keeps one WM_TIMER per timer
+        // however many periods went by. Long stretches pass in few steps this way.
+        void Coalesce(std::uint64_t ms);
         // Dispatches what is pending at the current time.
         void ProcessPending() { PumpMessages(); }
         // Work that the simulated machine does in the background (a download's
@@ -160,6 +166,7 @@ namespace os::sim
         bool ButtonChecked(Hwnd hwnd) const;
         std::vector<UINT> SystemMenuCommands(Hwnd hwnd) const;
         std::size_t TimerCount() const { return _timers.size(); }
+        std::size_t WindowCount() const { return _windows.size(); }
         std::size_t LiveMenus() const { return _menuItems.size(); }
         const std::vector<LoggedMessage>& MessageLog() const { return _log; }
         void ClearMessageLog() { _log.clear(); }

@@ -2,6 +2,8 @@
 
 #include <lua.hpp>
 
+#include <atomic>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,8 +16,9 @@ namespace player::movie
     {
         constexpr int HookEvery = 1000; // instructions between two budget checks
 
-        const char* const SafeBase[] = { "assert", "error",  "ipairs",   "next",     "pairs",  "pcall",  "xpcall", "select",
-                                         "tonumber", "tostring", "type", "getmetatable", "rawequal", "rawget", "rawlen", "_VERSION" };
+        const char* const SafeBase[] = { "assert",   "error",  "ipairs",   "next",     "pairs", "pcall",
+                                         "xpcall",   "select", "tonumber", "tostring", "type",  "getmetatable",
+                                         "rawequal", "rawget", "rawlen",   "_VERSION" };
 
         struct Library
         {
@@ -25,11 +28,13 @@ namespace player::movie
         };
         const char* const StringNames[] = { "byte", "char", "format", "len", "lower", "upper", "rep", "reverse", "sub", nullptr };
         const char* const TableNames[] = { "concat", "insert", "move", "pack", "remove", "sort", "unpack", nullptr };
-        const char* const MathNames[] = { "abs", "ceil", "cos", "deg", "exp", "floor", "fmod", "huge", "log", "max",
-                                          "maxinteger", "min", "mininteger", "modf", "pi", "rad", "random", "sin", "sqrt", "tan",
-                                          "tointeger", "type", "ult", "atan", "asin", "acos", nullptr };
+        const char* const MathNames[] = { "abs",  "ceil", "cos",    "deg",        "exp",  "floor",      "fmod",
+                                          "huge", "log",  "max",    "maxinteger", "min",  "mininteger", "modf",
+                                          "pi",   "rad",  "random", "sin",        "sqrt", "tan",        "tointeger",
+                                          "type", "ult",  "atan",   "asin",       "acos", nullptr };
         const char* const Utf8Names[] = { "char", "charpattern", "codes", "codepoint", "len", "offset", nullptr };
-        const char* const CoroutineNames[] = { "close", "create", "isyieldable", "resume", "running", "status", "wrap", "yield", nullptr };
+        const char* const CoroutineNames[] = { "close",  "create", "isyieldable", "resume", "running",
+                                               "status", "wrap",   "yield",       nullptr };
         const Library Libraries[] = { { LUA_STRLIBNAME, luaopen_string, StringNames },
                                       { LUA_TABLIBNAME, luaopen_table, TableNames },
                                       { LUA_MATHLIBNAME, luaopen_math, MathNames },
@@ -59,7 +64,8 @@ namespace player::movie
         {
             lua_pushvalue(L, 2);
             if (lua_rawget(L, lua_upvalueindex(1)) != LUA_TNIL)
-                return luaL_error(L, "'%s' belongs to the player and is read-only", lua_tostring(L, 2) ? lua_tostring(L, 2) : "?");
+                return luaL_error(L, "'%s' belongs to the player and is read-only",
+                                  lua_tostring(L, 2) ? lua_tostring(L, 2) : "?");
             lua_settop(L, 3);
             lua_rawset(L, 1);
             return 0;
@@ -163,10 +169,20 @@ namespace player::movie
             const lua_Integer j = lua_isnoneornil(L, first + 1) ? Length(L) : luaL_checkinteger(L, first + 1);
             // Both stop at the first hole or refuse a span too large for the stack.
             const lua_Integer present = Length(L) + 1;
-            return Charged(L, j < i ? 0 : (static_cast<lua_Unsigned>(j) - static_cast<lua_Unsigned>(i) >= static_cast<lua_Unsigned>(present) ? present : j - i + 1));
+            return Charged(
+                L, j < i ? 0
+                         : (static_cast<lua_Unsigned>(j) - static_cast<lua_Unsigned>(i) >= static_cast<lua_Unsigned>(present)
+                                ? present
+                                : j - i + 1));
         }
-        int BoundedConcat(lua_State* L) { return BoundedSpan(L, 3); }
-        int BoundedUnpack(lua_State* L) { return BoundedSpan(L, 2); }
+        int BoundedConcat(lua_State* L)
+        {
+            return BoundedSpan(L, 3);
+        }
+        int BoundedUnpack(lua_State* L)
+        {
+            return BoundedSpan(L, 2);
+        }
 
         // string.find/match/gmatch/gsub, refusing what could run for long in C.
         int BoundedPattern(lua_State* L)
@@ -178,7 +194,8 @@ namespace player::movie
             const bool plain = lua_tointeger(L, lua_upvalueindex(2)) == 1 && lua_toboolean(L, 4);
             const Limits& limits = Sandbox::Of(L).GetLimits();
             if (n > limits.patternSubject)
-                return luaL_error(L, "string too long for a pattern function (%d bytes at most)", static_cast<int>(limits.patternSubject));
+                return luaL_error(L, "string too long for a pattern function (%d bytes at most)",
+                                  static_cast<int>(limits.patternSubject));
             if (m > limits.patternLength)
                 return luaL_error(L, "pattern too long (%d bytes at most)", static_cast<int>(limits.patternLength));
             const double cost = plain ? static_cast<double>(n) : PatternCost(std::string_view(p, m), n);
@@ -279,6 +296,22 @@ namespace player::movie
         return std::pow(static_cast<double>(n) + 1.0, k) * std::pow(2.0, optional);
     }
 
+    namespace
+    {
+        std::atomic<std::size_t> liveStates{ 0 };
+        std::atomic<std::size_t> liveMemory{ 0 };
+    } // namespace
+
+    std::size_t Sandbox::LiveStates()
+    {
+        return liveStates.load();
+    }
+
+    std::size_t Sandbox::LiveMemory()
+    {
+        return liveMemory.load();
+    }
+
     Sandbox& Sandbox::Of(lua_State* L)
     {
         return **static_cast<Sandbox**>(lua_getextraspace(L));
@@ -292,6 +325,7 @@ namespace player::movie
         {
             std::free(ptr);
             s._used -= old;
+            liveMemory -= old;
             return nullptr;
         }
         if (nsize > old && s._used - old + nsize > s._limits.memory)
@@ -300,6 +334,8 @@ namespace player::movie
         if (p)
         {
             s._used = s._used - old + nsize;
+            liveMemory += nsize;
+            liveMemory -= old;
             // Copying big strings is one instruction for the count hook; what it
             // allocates is charged instead, an instruction per 16 bytes.
             if (nsize > old)
@@ -363,9 +399,10 @@ namespace player::movie
             }
             if (std::strcmp(lib.name, LUA_TABLIBNAME) == 0)
             {
-                const std::pair<const char*, lua_CFunction> bounded[] = { { "move", BoundedMove },     { "sort", BoundedSort },
-                                                                          { "insert", BoundedInsert }, { "remove", BoundedRemove },
-                                                                          { "concat", BoundedConcat }, { "unpack", BoundedUnpack } };
+                const std::pair<const char*, lua_CFunction> bounded[] = {
+                    { "move", BoundedMove },     { "sort", BoundedSort },     { "insert", BoundedInsert },
+                    { "remove", BoundedRemove }, { "concat", BoundedConcat }, { "unpack", BoundedUnpack }
+                };
                 for (const auto& [name, fn] : bounded)
                 {
                     lua_getfield(L, full, name);
@@ -422,6 +459,7 @@ namespace player::movie
         _L = lua_newstate(Allocate, this);
         if (!_L)
             return;
+        ++liveStates;
         lua_atpanic(_L, Panic);
         *static_cast<Sandbox**>(lua_getextraspace(_L)) = this;
         lua_sethook(_L, Hook, LUA_MASKCOUNT, HookEvery);
@@ -438,6 +476,7 @@ namespace player::movie
         _stopped = true;
         lua_sethook(_L, Hook, LUA_MASKCOUNT, 1);
         lua_close(_L);
+        --liveStates;
     }
 
     bool Sandbox::Charge(std::int64_t elements)

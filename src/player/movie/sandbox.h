@@ -17,11 +17,11 @@ namespace player::movie
 {
     struct Limits
     {
-        std::size_t memory = 32u << 20;               // bytes of one movie's Lua state
-        std::uint64_t instructions = 10'000'000;      // per entry, nested entries included
-        std::size_t patternSubject = 256u << 10;      // string.find/match/gmatch/gsub
+        std::size_t memory = 32u << 20;          // bytes of one movie's Lua state
+        std::uint64_t instructions = 10'000'000; // per entry, nested entries included
+        std::size_t patternSubject = 256u << 10; // string.find/match/gmatch/gsub
         std::size_t patternLength = 256;
-        double patternCost = 16777216.0;              // 2^24 worst-case steps: about 0.1 s
+        double patternCost = 16777216.0; // 2^24 worst-case steps: about 0.1 s
     };
 
     // The worst-case number of steps a Lua pattern may take on a subject of this
@@ -69,6 +69,10 @@ namespace player::movie
         bool Charge(std::int64_t elements);
         const std::string& StopReason() const { return _stopReason; }
         std::size_t MemoryUsed() const { return _used; }
+        // Every sandbox of the process together, for the endurance checks: the Lua
+        // states open now and the bytes they hold.
+        static std::size_t LiveStates();
+        static std::size_t LiveMemory();
 
         lua_State* State() const { return _L; }
         // A reference to the sandbox's globals in the registry (for load's default env).
