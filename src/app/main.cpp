@@ -181,6 +181,10 @@ namespace app
         if (LoadSettings())
             StayonTop1.SetChecked(AlwaysOnTop());
 
+        // The program has no taskbar button. Chosen before the window is made, so that
+        // the toolbar's first edge, applied as the window is made, does not show
+        // the button for a moment only for it to go again.
+        SetTaskEntry(appbar::abtHide);
         // The window is made here; the toolbar registers it and applies the loaded edge.
         ApplyOnTop(AlwaysOnTop());
         // FloatLeft and FloatTop hold the window's position when it was made (the

@@ -244,6 +244,7 @@ TEST_F(StartupTest, TheStripStartsAs25HighFloatingAt100WithTheLoadingPicture)
     EXPECT_EQ(tick->Height(), TickerHeight);
     EXPECT_TRUE(StripVisible());
     EXPECT_FALSE(desktop.windows.IsWindowVisible(app.Handle())) << "no taskbar button";
+    EXPECT_EQ(desktop.windows.CountMessages(app.Handle(), os::wm::showwindow), 0) << "not even for a moment";
     EXPECT_TRUE(tick->Image2.Visible());
     EXPECT_FALSE(tick->OopsImage.Visible());
     EXPECT_EQ(tick->ProgressLabel.Caption(), "Connecting to Norvale...");
