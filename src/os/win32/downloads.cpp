@@ -247,7 +247,7 @@ namespace os::win32
                 return nullptr;
             }
             SetTimeouts(request, deadline.Remaining());
-            if (!HttpSendRequestA(request, nullptr, 0, nullptr, 0))
+            if (!SendClosingRequest(request))
             {
                 why = InternetError(GetLastError());
                 InternetCloseHandle(request);

@@ -35,4 +35,10 @@ namespace os::win32
             ok = InternetSetOptionA(handle, option, &ms, sizeof(ms)) != FALSE && ok;
         return ok;
     }
+
+    bool SendClosingRequest(HINTERNET request)
+    {
+        static const char headers[] = "Connection: close\r\n";
+        return HttpSendRequestA(request, headers, sizeof headers - 1, nullptr, 0) != FALSE;
+    }
 } // namespace os::win32

@@ -21,6 +21,11 @@ namespace os::win32
     // The parts of an absolute http or https address; nothing for any other.
     std::optional<HttpTarget> CrackHttpUrl(const std::string& url);
 
+    // Sends the request. Each asks the server to close the connection after it: the
+    // program asks a few addresses every few minutes, and a kept connection would
+    // hold a thread of WinInet's awake (and its memory) only to close it later.
+    bool SendClosingRequest(HINTERNET request);
+
     // Bounds every wait of a connection or request (connect, send, receive) by
     // `ms`; false when one of the options was refused.
     bool SetTimeouts(HINTERNET handle, ::DWORD ms);

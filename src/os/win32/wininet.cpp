@@ -55,7 +55,7 @@ namespace os::win32
             HttpOpenRequestA(connection, "GET", target->object.c_str(), nullptr, nullptr, nullptr, requestFlags, 0);
         if (request && timeout != _sessionTimeouts.end())
             SetTimeouts(request, timeout->second);
-        if (!request || !HttpSendRequestA(request, nullptr, 0, nullptr, 0))
+        if (!request || !SendClosingRequest(request))
         {
             if (request)
                 InternetCloseHandle(request);

@@ -158,6 +158,7 @@ namespace os::win32::test
         EXPECT_EQ(s.received, body.size());
         EXPECT_TRUE(Text(s.body) == body) << "body of " << s.body.size() << " bytes differs";
         EXPECT_EQ(server.LastRequest().rfind("GET /movies/ticker4.swf?tid=1 HTTP/1.", 0), 0u) << server.LastRequest();
+        EXPECT_NE(server.LastRequest().find("\r\nConnection: close\r\n"), std::string::npos) << "nothing kept open";
         // Once it is done the id is forgotten.
         DownloadStatus again;
         EXPECT_FALSE(downloads.Query(id, again));

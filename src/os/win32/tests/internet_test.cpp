@@ -38,6 +38,7 @@ namespace os::win32::test
 
         EXPECT_EQ(server.LastRequest().rfind("GET /feed.txt?tid=42 HTTP/1.", 0), 0u) << server.LastRequest();
         EXPECT_NE(server.LastRequest().find("User-Agent: NorvaleBackendTest"), std::string::npos) << server.LastRequest();
+        EXPECT_NE(server.LastRequest().find("\r\nConnection: close\r\n"), std::string::npos) << "nothing kept open";
     }
 
     TEST(InternetTest, UnreachableUrlGivesNoHandle)
