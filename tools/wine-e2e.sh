@@ -46,6 +46,10 @@ grep -q 'GET /resources/media/uk/downloads/vodazovovarar/faketickerstart.swf' "$
   fail "faketickerstart.swf was never asked for"
 grep -q 'GET /resources/media/uk/downloads/vodazovovarar/ticker4.swf' "$work/server.log" ||
   fail "ticker4.swf was never asked for"
+# Our own player needs none of the hosted control's libraries: they stay unloaded.
+loaded=$( (grep -ioE '[^/]*\b(atl|oleaut32)\.dll$' "/proc/$program/maps" || true) | sort -u | tr "\n" " ")
+[ -z "$loaded" ] || fail "the hosted control's libraries were loaded: $loaded"
+echo "   the hosted control's libraries are not loaded"
 close_ticker
 
 echo "2. the hosted Flash control chosen in the settings"
