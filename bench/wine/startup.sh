@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Start-up of ticker.exe under Wine against the bare window program (a class and a
+# 703 x 25 popup, nothing else), in turns, RUNS times each:
+#   start   from the launch to a visible 703 x 25 window of the program on the display
+#   peak WS the program's peak working set (the peak resident set of its process)
+#           SETTLE seconds after the launch: the ticker has loaded its movies by
+#           then and scrolls its headlines
+# Prints each run, then the median and the spread (lowest to highest) of each figure
+# and the ratios of the medians. Not a test: it reports figures.
+#   bench/wine/startup.sh BUILD_WIN RUNS [SETTLE]
+# The ticker reads the demo content from the content server of build-native; the
+# Wine prefix has the settings of one earlier run, as a user's has. Uses port 8421.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/../.." && pwd)
+build=$(realpath "$1")
+runs=${2:-5}
+settle=${3:-15}
+
+. "$here/tools/wine-session.sh"
+wine_session "$here/build-win/wine-bench-prefix"
+wine_display || { echo "no virtual display" >&2; exit 1; }
+wineserver -p # one Wine server for every run, as on a desktop where Wine is up
+"$here/build-native/server/content-server" --content "$here/content" --port 8421 >"$work/server.log" 2>&1 &
+server=$!
+sleep 1
+
+# Sets $ms to the milliseconds from the launch of $1 (a path) until a window of its
+# 703 x 25 is visible; the program keeps running as $program.
+launch() {
+  local exe=$1 name t0 t1 id g
+  name=$(basename "$exe")
+  t0=$(date +%s%N)
+  (cd "$(dirname "$exe")" && exec wine "./$name") >/dev/null 2>&1 &
+  program=$!
+  for _ in $(seq 3000); do
+    for id in $(xdotool search --onlyvisible --classname "$name" 2>/dev/null); do
+      g=$(xdotool getwindowgeometry "$id" 2>/dev/null | awk '/Geometry/ { print $2 }')
+      if [ "$g" = 703x25 ]; then
+        t1=$(date +%s%N)
+        ms=$(((t1 - t0) / 1000000))
+        return
+      fi
+    done
+    sleep 0.005
+  done
+  echo "$name showed no 703 x 25 window" >&2
+  return 1
+}
+peak() { awk '/VmHWM/ { printf "%.1f", $2 / 1024 }' "/proc/$1/status"; }
+stop() {
+  if [ "$1" = ticker ]; then close_ticker; else kill "$program"; wait "$program" 2>/dev/null || true; fi
+  program=""
+}
+
+# One run of the ticker first: it makes its settings, as a user's first run does.
+launch "$build/ticker.exe"
+sleep "$settle"
+stop ticker
+
+printf '%-4s %12s %12s %14s %14s\n' run "bare ms" "ticker ms" "bare WS MiB" "ticker WS MiB"
+results=()
+for i in $(seq "$runs"); do
+  launch "$build/bench/bare_window.exe"; b=$ms; sleep "$settle"; bw=$(peak "$program"); stop bare
+  launch "$build/ticker.exe"; t=$ms; sleep "$settle"; tw=$(peak "$program"); stop ticker
+  printf '%-4s %12s %12s %14s %14s\n' "$i" "$b" "$t" "$bw" "$tw"
+  results+=("$b $t $bw $tw")
+done
+printf '%s\n' "${results[@]}" | python3 -c '
+import statistics, sys
+rows = [list(map(float, line.split())) for line in sys.stdin if line.strip()]
+cols = list(zip(*rows))
+names = ["bare start ms", "ticker start ms", "bare peak WS MiB", "ticker peak WS MiB"]
+for name, col in zip(names, cols):
+    print(f"{name:20s} median {statistics.median(col):8.1f}  spread {min(col):8.1f} .. {max(col):8.1f}")
+m = [statistics.median(c) for c in cols]
+print(f"start ratio (ticker / bare): {m[1] / m[0]:.2f}")
+print(f"peak WS difference (ticker - bare): {m[3] - m[2]:+.1f} MiB")
+'
