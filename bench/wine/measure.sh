@@ -52,6 +52,8 @@ for c in "${cases[@]}"; do
     *) echo "unknown case $c" >&2; exit 1 ;;
   esac
   wine reg delete 'HKCU\Software\Norvale' /f >/dev/null 2>&1 || true
+  # A usual start, not the first: the first run opens the preferences panel by itself.
+  wine reg add 'HKCU\Software\Norvale\Vodazovovarar' /v Initialized /t REG_SZ /d done /f >/dev/null 2>&1 || true
   if [ -n "$folder" ]; then
     python3 "$here/tests/wine/content_server.py" 8421 "$folder" >"$work/server.log" 2>&1 &
   else

@@ -99,6 +99,40 @@ TEST_F(SimLoopTest, SettingATimerAgainRestartsItsPeriodAndTinyPeriodsAreRaised)
     EXPECT_EQ(TimerTimes(2), (std::vector<std::uint64_t>{ 1510, 1520 }));
 }
 
+TEST_F(SimLoopTest, ACoalescedStretchDoesTheWorkInOrderThenFiresEachDueTimerOnce)
+{
+    std::vector<std::string> order;
+    RecordTimers(
+        [&](std::uintptr_t id)
+        {
+            order.push_back("timer " + std::to_string(id));
+            if (id == 2)
+                wm.KillTimer(h, 3); // an earlier handler stops a later timer
+        });
+    wm.SetTimer(h, 1, 17);
+    wm.SetTimer(h, 2, 1000);
+    wm.SetTimer(h, 3, 1000);
+    wm.SetTimer(h, 4, 60'000); // not due in the stretch
+    desktop.windows.ScheduleWork(900, [&] { order.push_back("work 900 at " + std::to_string(desktop.Now())); });
+    desktop.windows.ScheduleWork(300,
+                                 [&]
+                                 {
+                                     order.push_back("work 300");
+                                     wm.Post(h, wm::user, 0, 0); // waits in the queue
+                                 });
+    desktop.windows.Coalesce(5000);
+    EXPECT_EQ(desktop.Now(), 5000u);
+    EXPECT_EQ(order, (std::vector<std::string>{ "work 300", "work 900 at 900", "timer 1", "timer 2" }));
+    EXPECT_EQ(TimerTimes(1), (std::vector<std::uint64_t>{ 5000 }));
+    EXPECT_EQ(rec.Only({ wm::user }).size(), 1u);
+    // Each fired timer counts its next period from the stretch's end.
+    desktop.Advance(1000);
+    EXPECT_EQ(TimerTimes(2), (std::vector<std::uint64_t>{ 5000, 6000 }));
+    EXPECT_EQ(TimerTimes(1).size(), 1u + 1000 / 17);
+    EXPECT_TRUE(TimerTimes(3).empty());
+    EXPECT_TRUE(TimerTimes(4).empty());
+}
+
 TEST_F(SimLoopTest, AMessageBoxAnsweredAfterTimeAdvancedLetsTimersFireMeanwhile)
 {
     RecordTimers();
