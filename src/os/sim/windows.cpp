@@ -377,21 +377,32 @@ namespace os::sim
         Dispatch(msg, true);
     }
 
-    bool SimWindows::FireNextDue(std::uint64_t limit)
+    const SimWindows::Work* SimWindows::NextWork(std::uint64_t limit) const
     {
-        const auto timer = NextTimer(limit);
         const Work* work = nullptr;
         for (const Work& w : _work)
             if (w.due <= limit && (!work || w.due < work->due || (w.due == work->due && w.seq < work->seq)))
                 work = &w;
+        return work;
+    }
+
+    void SimWindows::RunWork(const Work& work)
+    {
+        _clock.Set(std::max(_clock.Now(), work.due));
+        auto run = std::move(const_cast<Work&>(work).run);
+        const std::uint64_t id = work.id;
+        std::erase_if(_work, [&](const Work& w) { return w.id == id; });
+        run();
+    }
+
+    bool SimWindows::FireNextDue(std::uint64_t limit)
+    {
+        const auto timer = NextTimer(limit);
+        const Work* work = NextWork(limit);
         if (work &&
             (!timer || work->due < _timers[*timer].due || (work->due == _timers[*timer].due && work->seq < _timers[*timer].seq)))
         {
-            _clock.Set(std::max(_clock.Now(), work->due));
-            auto run = std::move(const_cast<Work*>(work)->run);
-            const std::uint64_t id = work->id;
-            std::erase_if(_work, [&](const Work& w) { return w.id == id; });
-            run();
+            RunWork(*work);
             return true;
         }
         if (!timer)
@@ -432,41 +443,13 @@ namespace os::sim
     void SimWindows::Coalesce(std::uint64_t ms)
     {
         const std::uint64_t target = _clock.Now() + ms;
-        for (;;)
-        {
-            const Work* work = nullptr;
-            for (const Work& w : _work)
-                if (w.due <= target && (!work || w.due < work->due || (w.due == work->due && w.seq < work->seq)))
-                    work = &w;
-            if (!work)
-                break;
-            _clock.Set(std::max(_clock.Now(), work->due));
-            auto run = std::move(const_cast<Work*>(work)->run);
-            const std::uint64_t id = work->id;
-            std::erase_if(_work, [&](const Work& w) { return w.id == id; });
-            run();
-        }
+        while (const Work* work = NextWork(target))
+            RunWork(*work);
         if (_clock.Now() < target)
             _clock.Set(target);
-        if (!PumpMessages())
-            return;
-        // Timers by due time, each once: firing one re-arms it a period after now.
-        std::vector<Timer> due;
-        for (const Timer& t : _timers)
-            if (t.due <= target)
-                due.push_back(t);
-        std::sort(due.begin(), due.end(),
-                  [](const Timer& a, const Timer& b) { return a.due != b.due ? a.due < b.due : a.seq < b.seq; });
-        for (const Timer& d : due)
-        {
-            const auto it =
-                std::find_if(_timers.begin(), _timers.end(), [&](const Timer& t) { return t.hwnd == d.hwnd && t.id == d.id; });
-            if (it == _timers.end() || it->due > target)
-                continue; // killed or set again by an earlier handler
-            FireTimer(static_cast<std::size_t>(it - _timers.begin()));
-            if (!PumpMessages())
-                return;
-        }
+        // The loop then takes the queue, and each overdue timer once, in the order
+        // they came due: a fired timer counts its next period from now.
+        PumpMessages();
     }
 
     int SimWindows::RunMessageLoop()

@@ -324,6 +324,8 @@ namespace os::sim
             std::function<void()> run;
         };
         std::vector<Work> _work;
+        const Work* NextWork(std::uint64_t limit) const; // the earliest due no later than limit
+        void RunWork(const Work& work);                  // at its due time, gone from the list
         std::uint64_t _nextWork = 1;
         Hwnd _tracking{};
         std::uint64_t _timerSeq = 0;

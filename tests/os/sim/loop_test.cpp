@@ -120,9 +120,13 @@ TEST_F(SimLoopTest, ACoalescedStretchDoesTheWorkInOrderThenFiresEachDueTimerOnce
                                      order.push_back("work 300");
                                      wm.Post(h, wm::user, 0, 0); // waits in the queue
                                  });
+    desktop.windows.ScheduleWork(900, [&] { order.push_back("work 900 again"); }); // ties keep their order
+    desktop.windows.ScheduleWork(5000, [&] { order.push_back("work at the end"); });
+    desktop.windows.ScheduleWork(5001, [&] { order.push_back("work after"); });
     desktop.windows.Coalesce(5000);
     EXPECT_EQ(desktop.Now(), 5000u);
-    EXPECT_EQ(order, (std::vector<std::string>{ "work 300", "work 900 at 900", "timer 1", "timer 2" }));
+    EXPECT_EQ(order, (std::vector<std::string>{ "work 300", "work 900 at 900", "work 900 again", "work at the end", "timer 1",
+                                                "timer 2" }));
     EXPECT_EQ(TimerTimes(1), (std::vector<std::uint64_t>{ 5000 }));
     EXPECT_EQ(rec.Only({ wm::user }).size(), 1u);
     // Each fired timer counts its next period from the stretch's end.
