@@ -1,3 +1,5 @@
+// The simulated window manager: windows and their messages, and the loop with its
+// timers and the machine's background work.
 #include "os/sim/windows.h"
 #include "os/sim/windows_detail.h"
 
@@ -464,6 +466,32 @@ namespace os::sim
                 break; // nothing will ever happen again, or the run limit is reached
         }
         return _exitCode;
+    }
+
+    // ------------------------------------------------------------------ timers
+
+    bool SimWindows::SetTimer(Hwnd hwnd, std::uintptr_t id, UINT elapse)
+    {
+        if (hwnd != Hwnd{} && !Find(hwnd))
+            return false;
+        elapse = std::max(elapse, kMinimumTimer);
+        for (Timer& t : _timers)
+        {
+            if (t.hwnd == hwnd && t.id == id)
+            {
+                t.elapse = elapse;
+                t.due = _clock.Now() + elapse;
+                t.seq = ++_timerSeq;
+                return true;
+            }
+        }
+        _timers.push_back({ hwnd, id, elapse, _clock.Now() + elapse, ++_timerSeq });
+        return true;
+    }
+
+    bool SimWindows::KillTimer(Hwnd hwnd, std::uintptr_t id)
+    {
+        return std::erase_if(_timers, [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; }) > 0;
     }
 
     // ------------------------------------------------------------------ default handling
