@@ -33,7 +33,7 @@ print(f"{sys.argv[1]:34s} median {statistics.median(v):9.2f}  spread {min(v):9.2
 
 echo "== machine"
 echo "$(nproc) cores, $(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)," \
-  "$(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo); $(wine --version); $(uname -sr)"
+  "$(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo); $(wine --version 2>/dev/null); $(uname -sr)"
 
 echo "== start-up under Wine"
 bench/wine/startup.sh build-win "$runs"
