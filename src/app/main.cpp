@@ -211,7 +211,6 @@ namespace app
         StayonTop1.SetChecked(AlwaysOnTop());
         if (IsLargeFonts())
             ProgressLabel.SetTop(3);
-        SetTaskEntry(appbar::abtHide);
         windows.ShowWindow(App().Handle(), os::sw::hide);
 
         // A player that answers a call with an error is reported like any other

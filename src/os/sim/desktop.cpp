@@ -10,8 +10,7 @@ namespace os::sim
 
     void Desktop::ChangeDisplay(int width, int height)
     {
-        system.SetScreen(width, height);
-        shell.RecomputeWorkArea();
+        SetScreen(width, height);
         for (Hwnd top : windows.TopLevelWindows())
             if (windows.IsWindow(top))
                 windows.Send(top, wm::displaychange, 32, static_cast<LPARAM>((height << 16) | width));

@@ -112,7 +112,6 @@ namespace os::sim
 
     void SimShell::ScreenChanged()
     {
-        RecomputeWorkArea();
         Notify(Hwnd{}, abn::poschanged, 0);
     }
 

@@ -55,8 +55,8 @@ namespace os::sim
         Hwnd AutoHideBar(UINT edge) const;
         // A full-screen application opens or closes: every bar is told.
         void SetFullScreenApp(bool open);
-        // The screen changed size: the taskbar follows it, and every bar is told
-        // that its place may have changed.
+        // The taskbar followed a new screen size (the work area was recomputed):
+        // every bar is told that its place may have changed.
         void ScreenChanged();
         const std::vector<AppBarCall>& AppBarCalls() const { return _calls; }
         int CountAppBarCalls(DWORD message, Hwnd hwnd = Hwnd{}) const;
