@@ -37,7 +37,7 @@ namespace
                                     "hosted players", "internet handles", "downloads held",  "registry keys open",
                                     "tray icons",     "Lua states",       "Lua memory (KiB)" };
     constexpr std::size_t Kinds = std::size(Counted);
-    constexpr std::size_t HostedPlayers = 4, TrayIcons = 8, LuaStates = 9, LuaMemory = 10;
+    constexpr std::size_t PlayerControls = 3, HostedPlayers = 4, TrayIcons = 8, LuaStates = 9, LuaMemory = 10;
     using Sample = std::array<std::size_t, Kinds>;
 
     class Year
@@ -306,6 +306,7 @@ TEST(YearTest, AYearOfRunningHoldsNoMoreAtItsEndThanAfterItsFirstDay)
                 EXPECT_LE(days[d][k], most[k]) << Counted[k] << " on day " << d + 1;
     EXPECT_EQ(days.back()[LuaStates], 2u) << "the ticker's and the sponsor's movie; the closed panel has none";
     EXPECT_EQ(days.back()[HostedPlayers], 0u) << "no hosted control: our own player plays";
+    EXPECT_EQ(days.back()[PlayerControls], 3u) << "the ticker's, the sponsor's and the closed panel's";
     EXPECT_EQ(days.back()[TrayIcons], 1u);
     EXPECT_LT(seconds, 60.0);
 

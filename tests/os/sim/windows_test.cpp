@@ -236,6 +236,19 @@ TEST_F(SimWindowsTest, DestroyGoesToOwnedWindowsAndChildrenAndStopsTheirTimers)
     EXPECT_FALSE(wm.IsWindow(hc));
     EXPECT_EQ(owned.Only({ wm::destroy }).size(), 1u);
     EXPECT_EQ(desktop.windows.TimerCount(), 0u);
+    EXPECT_FALSE(wm.Post(hc, wm::user, 0, 0)) << "nothing is posted to a window that is gone";
+}
+
+TEST_F(SimWindowsTest, TheActiveWindowIsToldItIsNoLongerActiveBeforeItGoes)
+{
+    Recorder rec(wm);
+    const Hwnd h = wm.Create(TopLevel({ 0, 0, 50, 50 }), &rec);
+    wm.ShowWindow(h, sw::show);
+    ASSERT_EQ(wm.GetActiveWindow(), h);
+    rec.log.clear();
+    wm.Destroy(h);
+    EXPECT_EQ(rec.Only({ wm::activate, wm::destroy }), (std::vector<UINT>{ wm::activate, wm::destroy }));
+    EXPECT_EQ(wm.GetActiveWindow(), Hwnd{});
 }
 
 TEST_F(SimWindowsTest, ClicksGoToTheClientAreaInClientCoordinatesAndSkipDisabledChildren)
