@@ -2,7 +2,7 @@
 # Installs the Debian packages that building, testing and running need, when they
 # are missing. Runs apt-get through sudo when not root.
 set -euo pipefail
-packages=(cmake ninja-build g++ libgtest-dev googletest libjpeg-dev liblua5.4-dev dpkg-dev
+packages=(cmake ninja-build g++ libgtest-dev googletest libjpeg-dev dpkg-dev
           g++-mingw-w64-x86-64 wine wine64 xvfb xauth x11-utils clang-format imagemagick python3 xdotool
           libcpp-httplib-dev libpugixml-dev pkg-config nsis clang libclang-rt-14-dev)
 sudo=""
