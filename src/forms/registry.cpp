@@ -94,4 +94,12 @@ namespace forms
             return false;
         return _registry.DeleteValue(_key, name) == os::error::success;
     }
+
+    std::optional<std::vector<os::RegValueInfo>> Registry::ListValues()
+    {
+        std::vector<os::RegValueInfo> values;
+        if (!IsOpen() || _registry.ListValues(_key, values) != os::error::success)
+            return std::nullopt;
+        return values;
+    }
 } // namespace forms

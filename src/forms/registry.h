@@ -41,6 +41,8 @@ namespace forms
         bool WriteInteger(const std::string& name, std::int32_t value);
         bool WriteBinary(const std::string& name, const std::vector<std::uint8_t>& value);
         bool DeleteValue(const std::string& name);
+        // The values of the open key (names, types, sizes); nullopt when it cannot be read.
+        std::optional<std::vector<os::RegValueInfo>> ListValues();
 
       private:
         os::IRegistry& _registry;

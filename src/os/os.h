@@ -245,6 +245,13 @@ namespace os
 
     // ---------------------------------------------------------------- registry (advapi32)
 
+    struct RegValueInfo
+    {
+        std::string name;
+        DWORD type = 0;
+        std::size_t size = 0;
+    };
+
     class IRegistry
     {
       public:
@@ -256,6 +263,8 @@ namespace os
         virtual long QueryValue(RegKeyHandle key, const std::string& name, DWORD& type, std::vector<std::uint8_t>& data) = 0;
         virtual long SetValue(RegKeyHandle key, const std::string& name, DWORD type, const std::vector<std::uint8_t>& data) = 0;
         virtual long DeleteValue(RegKeyHandle key, const std::string& name) = 0;
+        // The names, types and sizes (not the data) of every value of an open key.
+        virtual long ListValues(RegKeyHandle key, std::vector<RegValueInfo>& values) = 0;
 
       protected:
         ~IRegistry() = default;
@@ -294,6 +303,7 @@ namespace os
     {
         std::size_t maxBytes = 4u << 20; // a larger body fails the download
         DWORD timeoutMs = 30000;         // the whole download, connection included
+        bool followRedirects = true;     // false: an answer that redirects fails the download
     };
 
     struct DownloadStatus
@@ -346,6 +356,9 @@ namespace os
         // Bytes of a resource of the program (RCDATA by name); empty when missing.
         virtual std::vector<std::uint8_t> LoadResourceData(const std::string& name) = 0;
         virtual void DebugOutput(const std::string& text) = 0;
+        // Processor time the calling thread has used, in microseconds (user and
+        // kernel; as coarse as the system counts it).
+        virtual std::uint64_t ThreadCpuMicroseconds() = 0;
 
       protected:
         ~IProcess() = default;

@@ -14,8 +14,8 @@ namespace os::sim
 
     std::size_t SimDownloads::Running() const
     {
-        return static_cast<std::size_t>(
-            std::count_if(_requests.begin(), _requests.end(), [](const DownloadRequest& r) { return !r.cancelled && !r.finished; }));
+        return static_cast<std::size_t>(std::count_if(_requests.begin(), _requests.end(),
+                                                      [](const DownloadRequest& r) { return !r.cancelled && !r.finished; }));
     }
 
     DownloadRequest* SimDownloads::Request(std::uint32_t id)
@@ -38,6 +38,17 @@ namespace os::sim
         a.deadline = _clock.Now() + limits.timeoutMs;
         a.maxBytes = limits.maxBytes;
         auto rule = _responses.find(url);
+        // Redirects are followed, as WinInet follows them, a few hops at most, unless
+        // the download asked for none.
+        for (int hops = 0; rule != _responses.end() && !rule->second.redirectTo.empty(); ++hops)
+        {
+            if (!limits.followRedirects || hops == 5)
+            {
+                a.redirectRefused = true;
+                break;
+            }
+            rule = _responses.find(rule->second.redirectTo);
+        }
         if (rule == _responses.end())
         {
             a.response.steps = 0; // unreachable
@@ -79,6 +90,8 @@ namespace os::sim
             return Fail(a, id, "timed out");
         if (r.httpStatus < 0)
             return Fail(a, id, "cannot connect");
+        if (a.redirectRefused)
+            return Fail(a, id, "redirected to another address");
         if (r.httpStatus >= 400)
             return Fail(a, id, "HTTP status " + std::to_string(r.httpStatus));
         if (step == r.failAtStep)

@@ -25,9 +25,27 @@ namespace os::sim
         std::uint64_t stepMs = 0;
         bool announceLength = true; // the total is known from the start
         int failAtStep = -1;        // that part fails the download instead (connection lost)
+        std::string redirectTo;     // an answer that sends the client to this address instead
 
-        static DownloadResponse Body(std::string body) { return { std::move(body) }; }
-        static DownloadResponse File(std::string body) { return { std::move(body), 0 }; }
+        static DownloadResponse Body(std::string body)
+        {
+            DownloadResponse r;
+            r.body = std::move(body);
+            return r;
+        }
+        static DownloadResponse File(std::string body)
+        {
+            DownloadResponse r = Body(std::move(body));
+            r.httpStatus = 0;
+            return r;
+        }
+        static DownloadResponse Redirect(std::string to)
+        {
+            DownloadResponse r;
+            r.httpStatus = 302;
+            r.redirectTo = std::move(to);
+            return r;
+        }
     };
 
     struct DownloadRequest
@@ -74,7 +92,8 @@ namespace os::sim
             std::uint64_t work = 0; // the next scheduled step
             std::uint64_t deadline = 0;
             std::size_t maxBytes = 0;
-            bool finished = false; // the last message was posted; waiting for the query
+            bool redirectRefused = false; // a redirect that the download may not follow
+            bool finished = false;        // the last message was posted; waiting for the query
         };
         void Step(std::uint32_t id, int step);
         void Fail(Active& a, std::uint32_t id, std::string error);

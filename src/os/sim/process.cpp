@@ -1,5 +1,7 @@
 #include "os/sim/process.h"
 
+#include <ctime>
+
 namespace os::sim
 {
     namespace
@@ -139,5 +141,10 @@ namespace os::sim
     {
         auto it = _resources.find(name);
         return it == _resources.end() ? std::vector<std::uint8_t>{} : it->second;
+    }
+    std::uint64_t SimProcess::ThreadCpuMicroseconds()
+    {
+        const std::clock_t used = std::clock();
+        return used < 0 ? 0 : static_cast<std::uint64_t>(used) * 1'000'000u / CLOCKS_PER_SEC;
     }
 } // namespace os::sim

@@ -57,6 +57,9 @@ namespace os::sim
         std::wstring AnsiToWide(const std::string& text) override;
         std::vector<std::uint8_t> LoadResourceData(const std::string& name) override;
         void DebugOutput(const std::string& text) override { _debug.push_back(text); }
+        // The real processor time of the test process: what a movie's script costs is
+        // real work, whatever the virtual clock says.
+        std::uint64_t ThreadCpuMicroseconds() override;
 
       private:
         Clock& _clock;

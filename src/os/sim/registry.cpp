@@ -158,6 +158,18 @@ namespace os::sim
         return error::success;
     }
 
+    long SimRegistry::ListValues(RegKeyHandle key, std::vector<RegValueInfo>& values)
+    {
+        values.clear();
+        auto h = _handles.find(key);
+        if (h == _handles.end())
+            return error::invalid_handle;
+        if (auto k = _keys.find(h->second); k != _keys.end())
+            for (const auto& [name, value] : k->second)
+                values.push_back({ name, value.type, value.data.size() });
+        return error::success;
+    }
+
     long SimRegistry::DeleteValue(RegKeyHandle key, const std::string& name)
     {
         auto h = _handles.find(key);

@@ -50,6 +50,7 @@ namespace os::sim
         long QueryValue(RegKeyHandle key, const std::string& name, DWORD& type, std::vector<std::uint8_t>& data) override;
         long SetValue(RegKeyHandle key, const std::string& name, DWORD type, const std::vector<std::uint8_t>& data) override;
         long DeleteValue(RegKeyHandle key, const std::string& name) override;
+        long ListValues(RegKeyHandle key, std::vector<RegValueInfo>& values) override;
 
       private:
         static std::string KeyId(RegRoot root, const std::string& path);

@@ -81,4 +81,34 @@ namespace os::win32
     {
         return RegDeleteValueA(ToHkey(key), name.c_str());
     }
+
+    long Win32Registry::ListValues(RegKeyHandle key, std::vector<RegValueInfo>& values)
+    {
+        values.clear();
+        ::DWORD count = 0;
+        ::DWORD longestName = 0;
+        LONG result = RegQueryInfoKeyA(ToHkey(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longestName,
+                                       nullptr, nullptr, nullptr);
+        if (result != ERROR_SUCCESS)
+            return result;
+        std::vector<char> name(static_cast<std::size_t>(longestName) + 1);
+        for (::DWORD i = 0;; ++i)
+        {
+            ::DWORD nameLength = static_cast<::DWORD>(name.size());
+            ::DWORD type = REG_NONE;
+            ::DWORD size = 0;
+            result = RegEnumValueA(ToHkey(key), i, name.data(), &nameLength, nullptr, &type, nullptr, &size);
+            if (result == ERROR_NO_MORE_ITEMS)
+                return ERROR_SUCCESS;
+            if (result == ERROR_MORE_DATA && name.size() < 65536) // a value added meanwhile with a longer name
+            {
+                name.resize(name.size() * 2);
+                --i;
+                continue;
+            }
+            if (result != ERROR_SUCCESS)
+                return result;
+            values.push_back({ std::string(name.data(), nameLength), type, size });
+        }
+    }
 } // namespace os::win32

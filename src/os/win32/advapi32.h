@@ -14,5 +14,6 @@ namespace os::win32
         long QueryValue(RegKeyHandle key, const std::string& name, DWORD& type, std::vector<std::uint8_t>& data) override;
         long SetValue(RegKeyHandle key, const std::string& name, DWORD type, const std::vector<std::uint8_t>& data) override;
         long DeleteValue(RegKeyHandle key, const std::string& name) override;
+        long ListValues(RegKeyHandle key, std::vector<RegValueInfo>& values) override;
     };
 } // namespace os::win32

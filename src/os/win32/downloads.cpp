@@ -217,8 +217,8 @@ namespace os::win32
         // by InternetOpenUrl so that the time-outs are set on the connection and the
         // request themselves: a session's receive time-out does not reach a request on
         // every WinInet (Wine's waits for the headers without end).
-        HINTERNET SendRequest(HINTERNET session, const std::string& url, const Deadline& deadline, std::string& why,
-                              InternetScope& connection)
+        HINTERNET SendRequest(HINTERNET session, const std::string& url, bool followRedirects, const Deadline& deadline,
+                              std::string& why, InternetScope& connection)
         {
             const auto target = CrackHttpUrl(url);
             if (!target)
@@ -239,6 +239,8 @@ namespace os::win32
                             INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTH;
             if (target->secure)
                 flags |= INTERNET_FLAG_SECURE;
+            if (!followRedirects)
+                flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
             HINTERNET request =
                 HttpOpenRequestA(connection.Get(), "GET", target->object.c_str(), nullptr, nullptr, nullptr, flags, 0);
             if (!request)
@@ -285,7 +287,7 @@ namespace os::win32
             SetTimeouts(session.Get(), deadline.Remaining());
             InternetScope connection(nullptr);
             std::string why;
-            InternetScope request(SendRequest(session.Get(), url, deadline, why, connection));
+            InternetScope request(SendRequest(session.Get(), url, limits.followRedirects, deadline, why, connection));
             if (!request.Get())
                 return report.Fail(deadline.Passed() ? TimedOut(limits.timeoutMs) : why);
             if (deadline.Passed())
@@ -298,6 +300,8 @@ namespace os::win32
             report.HttpStatus(static_cast<int>(status));
             if (status >= 400)
                 return report.Fail("HTTP status " + std::to_string(status));
+            if (status >= 300 && !limits.followRedirects)
+                return report.Fail("redirected to another address");
 
             ::DWORD length = 0;
             size = sizeof(length);

@@ -109,4 +109,16 @@ namespace os::win32
     {
         OutputDebugStringA(text.c_str());
     }
+
+    std::uint64_t Win32Process::ThreadCpuMicroseconds()
+    {
+        FILETIME created{}, exited{}, kernel{}, user{};
+        if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user))
+            return 0;
+        const auto count = [](const FILETIME& t)
+        {
+            return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+        };
+        return (count(kernel) + count(user)) / 10; // 100-nanosecond units
+    }
 } // namespace os::win32

@@ -22,5 +22,6 @@ namespace os::win32
         std::wstring AnsiToWide(const std::string& text) override;
         std::vector<std::uint8_t> LoadResourceData(const std::string& name) override;
         void DebugOutput(const std::string& text) override;
+        std::uint64_t ThreadCpuMicroseconds() override;
     };
 } // namespace os::win32

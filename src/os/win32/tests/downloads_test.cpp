@@ -209,6 +209,29 @@ namespace os::win32::test
         EXPECT_TRUE(WorkersEnd(downloads));
     }
 
+    TEST_F(DownloadsTest, RedirectsAreFollowedUnlessTheDownloadAsksForNone)
+    {
+        LoopbackServer target([&](LoopbackServer::Connection& c) { c.Send(LoopbackServer::Response(200, "moved here")); });
+        LoopbackServer mover(
+            [&](LoopbackServer::Connection& c)
+            { c.Send("HTTP/1.0 302 Found\r\nLocation: " + target.Url("/there.txt") + "\r\nContent-Length: 5\r\n\r\nmoved"); });
+        const std::uint32_t followed = downloads.Start(mover.Url("/here.txt"), {}, window, kDownloadMsg);
+        const DownloadStatus f = Finish(followed);
+        ASSERT_EQ(f.state, DownloadStatus::State::done) << f.error;
+        EXPECT_EQ(Text(f.body), "moved here");
+
+        DownloadLimits own;
+        own.followRedirects = false;
+        const int before = target.Connections();
+        const std::uint32_t refused = downloads.Start(mover.Url("/here.txt"), own, window, kDownloadMsg);
+        const DownloadStatus r = Finish(refused);
+        EXPECT_EQ(r.state, DownloadStatus::State::failed);
+        EXPECT_EQ(r.error, "redirected to another address");
+        EXPECT_TRUE(r.body.empty()) << "the redirect's own body is not handed over either";
+        EXPECT_EQ(target.Connections(), before) << "the other address is never asked";
+        EXPECT_TRUE(WorkersEnd(downloads));
+    }
+
     TEST_F(DownloadsTest, BodiesOverTheCapFailWhetherAnnouncedOrNot)
     {
         DownloadLimits limits;

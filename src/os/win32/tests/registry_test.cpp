@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace os::win32::test
@@ -115,5 +116,25 @@ namespace os::win32::test
         EXPECT_EQ(reg.CloseKey(deep), error::success);
         EXPECT_EQ(reg.OpenKey(RegRoot::currentUser, std::string(kKey) + "\\Made\\Deep", false, deep), error::success);
         EXPECT_EQ(reg.CloseKey(deep), error::success);
+    }
+
+    TEST_F(RegistryTest, ListingGivesEveryValueWithItsTypeAndSize)
+    {
+        ASSERT_EQ(reg.OpenKey(RegRoot::currentUser, kKey, true, key), error::success);
+        std::vector<RegValueInfo> values{ { "stale", 1, 1 } };
+        EXPECT_EQ(reg.ListValues(key, values), error::success);
+        EXPECT_TRUE(values.empty());
+        const std::string longName(300, 'n');
+        EXPECT_EQ(reg.SetValue(key, "http://127.0.0.1:8421", reg::binary, std::vector<std::uint8_t>(1000, 7)), error::success);
+        EXPECT_EQ(reg.SetValue(key, longName, reg::sz, Bytes("ab")), error::success);
+        EXPECT_EQ(reg.ListValues(key, values), error::success);
+        ASSERT_EQ(values.size(), 2u);
+        std::sort(values.begin(), values.end(), [](const RegValueInfo& a, const RegValueInfo& b) { return a.name < b.name; });
+        EXPECT_EQ(values[0].name, "http://127.0.0.1:8421");
+        EXPECT_EQ(values[0].type, reg::binary);
+        EXPECT_EQ(values[0].size, 1000u);
+        EXPECT_EQ(values[1].name, longName);
+        EXPECT_EQ(values[1].size, 3u);
+        EXPECT_NE(reg.ListValues(RegKeyHandle{ 0x1234 }, values), error::success) << "not a key";
     }
 } // namespace os::win32::test
