@@ -25,13 +25,16 @@ namespace
         os::Size StageSize() override { return { 703, 25 }; }
         os::Size Measure(const std::wstring& text, const os::Font&) override { return { static_cast<int>(text.size()) * 6, 13 }; }
         void SetCursor(bool) override {}
-        bool StartLoad(std::uint32_t id, const std::string&, std::size_t) override
+        bool StartLoad(std::uint32_t id, const std::string&, std::size_t, bool) override
         {
             loads.push_back(id);
             return true;
         }
         void CancelLoad(std::uint32_t) override {}
         void Trace(const std::string&) override {}
+        std::uint64_t Milliseconds() override { return ++now; }
+        std::uint64_t ProcessorMicroseconds() override { return 0; }
+        std::uint64_t now = 0;
     };
 } // namespace
 

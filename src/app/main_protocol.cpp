@@ -58,6 +58,8 @@ namespace app
             OpenPopup();
         if (command == L"exit")
         {
+            // The movie's script does not go on once it has asked the program to quit.
+            Flash->Stop();
             DoQuit();
             App().Terminate();
         }

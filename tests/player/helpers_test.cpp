@@ -1,6 +1,8 @@
 // The movie player's pure helpers: the movie check, addresses, pattern costs,
 // UTF-8 and the store's format.
+#include "os/sim/registry.h"
 #include "player/movie/address.h"
+#include "player/movie/library.h"
 #include "player/movie/movie.h"
 #include "player/movie/sandbox.h"
 #include "player/movie/store.h"
@@ -58,7 +60,8 @@ TEST(PatternCosts, GrowWithQuantifiersThatBacktrack)
     EXPECT_EQ(PatternCost("%s+", 100), 101.0) << "a trailing quantifier does not backtrack";
     EXPECT_EQ(PatternCost("^%s*(.-)%s*$", 100), 101.0 * 101.0);
     EXPECT_EQ(PatternCost(".-.-b", 100), 101.0 * 101.0 * 101.0);
-    EXPECT_EQ(PatternCost("[%]]*x", 100), 101.0 * 101.0) << "sets with escapes";
+    EXPECT_EQ(PatternCost("[%]]*x", 100), 101.0 * 101.0 * 1.5) << "sets with escapes; a set's bytes make each step dearer";
+    EXPECT_GT(PatternCost("[" + std::string(240, 'd') + "]*b", 4095), 16777216.0) << "a long set under a star";
     EXPECT_EQ(PatternCost("a?b?", 100), 101.0 * 4.0);
     EXPECT_EQ(PatternCost("%bxy", 100), 101.0 * 101.0);
 }
@@ -85,4 +88,43 @@ TEST(StoreFormat, RoundTripsTypedValuesAndRefusesJunk)
     EXPECT_TRUE(ValidStoreKey("prefs.channel-1_x"));
     EXPECT_FALSE(ValidStoreKey(""));
     EXPECT_FALSE(ValidStoreKey(std::string(65, 'a')));
+}
+
+TEST(Origins, OneSpellingForEachOrigin)
+{
+    for (const char* same : { "http://127.0.0.1:8421/a", "HTTP://u1@127.0.0.1:8421/b", "http://u:p@127.0.0.1.:08421/c?x",
+                              "http://127.0.0.1:0008421\\d", "http://x@y@127.0.0.1:8421#z" })
+        EXPECT_EQ(OriginOf(same), "http://127.0.0.1:8421") << same;
+    EXPECT_EQ(OriginOf("http://Example.COM:80/x"), "http://example.com");
+    EXPECT_EQ(OriginOf("https://example.com:443/x"), "https://example.com");
+    EXPECT_EQ(OriginOf("https://example.com:80/x"), "https://example.com:80");
+    EXPECT_EQ(OriginOf("http://[::1]:8421/x"), "http://[::1]:8421");
+    for (const char* none : { "http://h:65536/", "http://h:0/", "http://h:8a/", "http://@:80/", "ftp://h/", "http:///x" })
+        EXPECT_EQ(OriginOf(none), "") << none;
+}
+
+TEST(StoreCaps, TheStoresOfEveryOriginTogetherAreCapped)
+{
+    os::sim::SimRegistry registry;
+    std::string why;
+    const auto set = [&](const std::string& origin, std::size_t bytes)
+    {
+        return Store(registry, origin).Set("k", std::string(bytes, 'x'), why);
+    };
+    for (std::size_t i = 0; i < MaxStoreOrigins; ++i)
+        ASSERT_TRUE(set("http://h" + std::to_string(i) + ".test", 100)) << why;
+    EXPECT_FALSE(set("http://one-more.test", 100));
+    EXPECT_EQ(why, "the movies' stores are full (32 origins)");
+    EXPECT_TRUE(set("http://h3.test", 200)) << "an origin that has a store keeps it: " << why;
+    EXPECT_TRUE(Store(registry, "http://h4.test").Set("k", std::nullopt, why)) << "deleting is always allowed";
+
+    os::sim::SimRegistry full;
+    int written = 0;
+    for (; written < 30 && Store(full, "http://f" + std::to_string(written) + ".test").Set("k", std::string(15000, 'y'), why);
+         ++written)
+    {
+    }
+    EXPECT_EQ(written, static_cast<int>(StoreTotalCap / 15000)) << why;
+    EXPECT_EQ(why, "the movies' stores are full (256 KiB in all)");
+    EXPECT_FALSE(Store(full, "").Set("k", true, why)) << "no origin, no store";
 }

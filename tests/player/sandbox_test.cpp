@@ -117,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
     Limits, LimitTest,
     ::testing::Values(
         Stopper{ "RepMemoryBomb", "local s = string.rep('x', 1 << 30)\nfscommand('after')", "memory" },
-        Stopper{ "GrowingTable", "local t = {}\nfor i = 1, 1e9 do t[i] = ('x'):rep(100) .. i end\nfscommand('after')", "memory" },
+        Stopper{ "GrowingTable", "local t = {}\nfor i = 1, 1e9 do t[i] = ('x'):rep(4 << 20) end\nfscommand('after')", "memory" },
         Stopper{ "EndlessLoop", "while true do end\nfscommand('after')", "ran too long" },
         Stopper{ "LoopThatCatchesItsErrors", "while true do pcall(function() while true do end end) end\nfscommand('after')",
                  "ran too long" },

@@ -80,7 +80,10 @@ namespace movierun
     class TracingFactory final : public player::PlayerFactory
     {
       public:
-        explicit TracingFactory(Session& session) : _session(session), _movies(session.desktop.Os()) {}
+        TracingFactory(Session& session, const player::movie::Limits& limits)
+            : _session(session), _movies(session.desktop.Os(), limits)
+        {
+        }
         os::HResult Create(os::Hwnd parent, const os::Rect& bounds, os::IPlayerEvents& events,
                            std::unique_ptr<os::IPlayer>& player) override
         {
@@ -106,7 +109,8 @@ namespace movierun
         void ReadyStateChange(long) override {}
     };
 
-    Session::Session(std::ostream* out) : _out(out), _factory(std::make_unique<TracingFactory>(*this))
+    Session::Session(std::ostream* out, const player::movie::Limits& limits)
+        : _out(out), _factory(std::make_unique<TracingFactory>(*this, limits))
     {
         desktop.SetScreen(1280, 1024);
         desktop.windows.SetPaintCost(0);

@@ -43,8 +43,9 @@ namespace movierun
       public:
         static constexpr const char* InstallFolder = "C:\\Program Files\\Norvale";
 
-        // Trace lines go to `out` as they happen when it is given.
-        explicit Session(std::ostream* out = nullptr);
+        // Trace lines go to `out` as they happen when it is given; the movies run
+        // within `limits`.
+        explicit Session(std::ostream* out = nullptr, const player::movie::Limits& limits = {});
         ~Session();
         Session(const Session&) = delete;
         Session& operator=(const Session&) = delete;

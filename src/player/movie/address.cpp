@@ -146,9 +146,41 @@ namespace player::movie
         if (IsLocalPath(address))
             return "file:" + Lower(address.substr(0, address.find_last_of("/\\") + 1));
         const std::size_t prefix = WebPrefix(address);
-        if (prefix == 0)
+        if (prefix == 0 || !IsWebAddress(address))
             return {};
-        const std::size_t hostEnd = std::min(address.find_first_of("/?#", prefix), address.size());
-        return Lower(address.substr(0, hostEnd));
+        const std::string scheme = Lower(address.substr(0, prefix - 3));
+        // The authority ends where the path, query or fragment begins (a backslash
+        // counts as a slash, as it does for the web's clients).
+        std::string authority = address.substr(prefix, address.find_first_of("/?#\\", prefix) - prefix);
+        if (const std::size_t at = authority.rfind('@'); at != std::string::npos)
+            authority.erase(0, at + 1); // user information names no other origin
+        std::string host = authority;
+        std::string port;
+        const std::size_t bracket = authority.find(']');
+        const std::size_t colon = authority.find(':', authority[0] == '[' && bracket != std::string::npos ? bracket : 0);
+        if (colon != std::string::npos)
+        {
+            host = authority.substr(0, colon);
+            port = authority.substr(colon + 1);
+        }
+        host = Lower(host);
+        while (!host.empty() && host.back() == '.')
+            host.pop_back(); // "example.com." is "example.com"
+        if (host.empty())
+            return {};
+        unsigned long number = scheme == "https" ? 443 : 80;
+        if (!port.empty())
+        {
+            if (port.find_first_not_of("0123456789") != std::string::npos)
+                return {};
+            port.erase(0, std::min(port.find_first_not_of('0'), port.size() - 1)); // leading zeros say nothing
+            if (port.size() > 5)
+                return {};
+            number = std::stoul(port);
+            if (number == 0 || number > 65535)
+                return {};
+        }
+        const bool usual = number == (scheme == "https" ? 443ul : 80ul);
+        return scheme + "://" + host + (usual ? "" : ":" + std::to_string(number));
     }
 } // namespace player::movie

@@ -19,7 +19,10 @@ namespace player::movie
     // file name in its own folder. Anything else: nullopt, with the reason.
     std::optional<std::string> ResolveAddress(const std::string& base, const std::string& ref, std::string& why);
 
-    // "http://host:port" in lower case for a web address; "file:" and the folder for
-    // a local one.
+    // The origin of an address, one spelling for each: "scheme://host[:port]" in lower
+    // case for a web address, without user information or a trailing dot on the
+    // host, with the port as a plain number and left out when it is the scheme's
+    // own (80, 443); "file:" and the folder, lower-cased, for a local one. Empty for
+    // anything else, and for a port that is not one.
     std::string OriginOf(const std::string& address);
 } // namespace player::movie

@@ -5,6 +5,7 @@
 
 #include <lua.hpp>
 
+#include <algorithm>
 #include <cstring>
 
 namespace player::movie
@@ -44,6 +45,7 @@ namespace player::movie
     {
         if (!_sandbox.Ready())
             Fail("its Lua state could not be made");
+        _sandbox.SetProcessorClock([this] { return _host ? _host->ProcessorMicroseconds() : 0; });
     }
 
     Movie::~Movie()
@@ -112,13 +114,25 @@ namespace player::movie
     {
         if (Stopped())
             return false;
+        _sandbox.BeginTurn();
+        return Continue(fn, context);
+    }
+
+    bool Movie::Continue(int (*fn)(lua_State*), void* context)
+    {
+        if (Stopped())
+            return false;
         std::string error;
-        const bool ok = _sandbox.Protected(fn, context, error);
-        if (!ok && !_failed)
+        return Finish(_sandbox.Protected(fn, context, error), error);
+    }
+
+    bool Movie::Finish(Sandbox::Outcome outcome, const std::string& error)
+    {
+        if (outcome == Sandbox::Outcome::failed && !_failed)
             Fail(error);
-        if (ok && _sandbox.Depth() == 0)
+        if (outcome == Sandbox::Outcome::ok && _sandbox.Depth() == 0)
             FlushVariables();
-        return ok && !Stopped();
+        return outcome == Sandbox::Outcome::ok && !Stopped();
     }
 
     bool Movie::Compile(std::string_view bytes)
@@ -147,12 +161,8 @@ namespace player::movie
         if (Stopped())
             return false;
         std::string error;
-        const bool ok = _sandbox.RunCompiled(error);
-        if (!ok)
-            Fail(error);
-        else if (_sandbox.Depth() == 0)
-            FlushVariables();
-        return ok && !Stopped();
+        const Sandbox::Outcome outcome = _sandbox.RunCompiled(error);
+        return Finish(outcome, error);
     }
 
     namespace
@@ -319,6 +329,8 @@ namespace player::movie
                 c.ok = false;
             else if (_images.size() >= 64 || _imagePixels + bitmap.pixels.size() > (8u << 20))
                 c.ok = false, why = "too many images";
+            else if (!_sandbox.Reserve(bitmap.pixels.size() * sizeof(bitmap.pixels[0]) + sizeof(Image)))
+                return Fail(_sandbox.StopReason()); // a picture the movie has no memory left for
             else
             {
                 _imagePixels += bitmap.pixels.size();
@@ -328,20 +340,44 @@ namespace player::movie
             if (!c.ok)
                 c.error = &why;
         }
+        if (slot.image)
+            body = {}; // only the decoded picture is kept
         Enter(LoadEntry, &c);
         Release(slot.ref);
     }
 
+    bool Movie::Keep(const std::string& name, const std::string& value)
+    {
+        constexpr std::size_t Entry = 64; // a map node and two strings
+        auto it = _variables.find(name);
+        const std::size_t before = it == _variables.end() ? 0 : Entry + name.size() + it->second.size();
+        const std::size_t after = Entry + name.size() + value.size();
+        if (after > before && !_sandbox.Reserve(after - before))
+        {
+            Fail(_sandbox.StopReason());
+            return false;
+        }
+        if (it == _variables.end())
+            _variables.emplace(name, value);
+        else
+            it->second = value;
+        if (after < before)
+            _sandbox.Unreserve(before - after);
+        return true;
+    }
+
     void Movie::SetVariable(const std::string& name, const std::string& value)
     {
-        _variables[name] = value;
-        if (Stopped() || _handlers[onVariable] < 0)
+        if (!Keep(name, value) || Stopped() || _handlers[onVariable] < 0)
             return;
         if (_pendingVariables.size() >= 64)
             _pendingVariables.pop_front();
         _pendingVariables.emplace_back(name, value);
-        if (!Busy())
+        if (!Busy() && !_flushing)
+        {
+            _sandbox.BeginTurn();
             FlushVariables();
+        }
     }
 
     std::string Movie::Variable(const std::string& name) const
@@ -352,13 +388,34 @@ namespace player::movie
 
     void Movie::FlushVariables()
     {
+        if (_flushing)
+            return; // the loop below, further up the stack, delivers them
+        _flushing = true;
         while (!_pendingVariables.empty() && !Stopped() && !Busy() && _handlers[onVariable] >= 0)
         {
             const auto [name, value] = std::move(_pendingVariables.front());
             _pendingVariables.pop_front();
             VariableContext c{ _handlers[onVariable], &name, &value };
-            Enter(VariableEntry, &c);
+            Continue(VariableEntry, &c);
         }
+        _flushing = false;
+    }
+
+    bool Movie::TakeStoreWrite()
+    {
+        // A burst of writes, then one a second: each rewrites the origin's registry value.
+        constexpr double Burst = 16;
+        constexpr double PerMs = 1.0 / 1000;
+        const std::uint64_t now = _host ? _host->Milliseconds() : 0;
+        if (_storeRefilled == 0)
+            _storeWrites = Burst;
+        else
+            _storeWrites = std::min(Burst, _storeWrites + static_cast<double>(now - _storeRefilled) * PerMs);
+        _storeRefilled = now == 0 ? 1 : now;
+        if (_storeWrites < 1)
+            return false;
+        _storeWrites -= 1;
+        return true;
     }
 
     void Movie::Pause()

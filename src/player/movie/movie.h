@@ -39,10 +39,16 @@ namespace player::movie
         virtual os::Size Measure(const std::wstring& text, const os::Font& font) = 0;
         virtual void SetCursor(bool hand) = 0;
         // Starts loading an allowed, resolved address for request `id`; the player
-        // answers later with Movie::LoadFinished. False when it cannot start.
-        virtual bool StartLoad(std::uint32_t id, const std::string& url, std::size_t maxBytes) = 0;
+        // answers later with Movie::LoadFinished. False when it cannot start. A load
+        // that must not follow redirects (text, read only from the movie's own
+        // origin) fails on one.
+        virtual bool StartLoad(std::uint32_t id, const std::string& url, std::size_t maxBytes, bool followRedirects) = 0;
         virtual void CancelLoad(std::uint32_t id) = 0;
         virtual void Trace(const std::string& line) = 0;
+        // Milliseconds of a clock that only goes forward (the tick count).
+        virtual std::uint64_t Milliseconds() = 0;
+        // The processor time of the thread that runs the movie, in microseconds.
+        virtual std::uint64_t ProcessorMicroseconds() = 0;
 
       protected:
         ~StageHost() = default;
@@ -79,6 +85,10 @@ namespace player::movie
         void Resume();
         bool Paused() const { return _paused; }
 
+        // Ends the script's running entry (its FS command does not return to it);
+        // the movie itself goes on, and its later events run as usual.
+        void Interrupt() { _sandbox.Interrupt(); }
+
         // The host is going away: stop, and never call it again.
         void Detach();
         bool Stopped() const { return _sandbox.Stopped() || _failed; }
@@ -87,7 +97,7 @@ namespace player::movie
         std::size_t MemoryUsed() const { return _sandbox.MemoryUsed(); }
 
         // Sets a variable before the movie runs, without telling it.
-        void Preset(const std::string& name, const std::string& value) { _variables[name] = value; }
+        void Preset(const std::string& name, const std::string& value) { Keep(name, value); }
 
       private:
         friend class Stage; // the functions the movie calls (stage.cpp)
@@ -132,16 +142,30 @@ namespace player::movie
         bool _animating = false;
         bool _paused = false;
         bool _failed = false;
+        bool _flushing = false;
         int _traces = 0;
-        std::string _scratch; // a result on its way to Lua
+        double _storeWrites = 0;          // writes the store may take now
+        std::uint64_t _storeRefilled = 0; // when that was last worked out
+        std::string _scratch;             // a result on its way to Lua
         void Trace(const std::string& text);
 
+        // Runs an outside event's callback: a turn of its own.
         bool Enter(int (*fn)(lua_State*), void* context);
+        // Runs a callback on the budget of the turn under way.
+        bool Continue(int (*fn)(lua_State*), void* context);
+        bool Finish(Sandbox::Outcome outcome, const std::string& error);
         void Fail(const std::string& why);
         // Stops what the movie asked of its host: timers, loads and frames.
         void StopHostWork();
+        // Delivers the variables set while the script ran, one after the other, on
+        // the budget of the turn that caused them.
         void FlushVariables();
         void Release(int ref);
+        // Keeps a variable, its bytes charged to the movie's memory; false (and the
+        // movie stopped) when they do not fit.
+        bool Keep(const std::string& name, const std::string& value);
+        // Takes one write of the store's allowance; false when the movie writes too often.
+        bool TakeStoreWrite();
     };
 
     inline constexpr int MaxImageSide = 4096;

@@ -24,6 +24,7 @@
 
 #include "os/os.h"
 #include "player/flash.h"
+#include "player/movie/sandbox.h"
 
 #include <string>
 
@@ -37,12 +38,14 @@ namespace player
     class MoviePlayerFactory final : public PlayerFactory
     {
       public:
-        explicit MoviePlayerFactory(os::Os& os) : _os(os) {}
+        // Every movie of its controls runs within `limits`.
+        explicit MoviePlayerFactory(os::Os& os, const movie::Limits& limits = {}) : _os(os), _limits(limits) {}
         os::HResult Create(os::Hwnd parent, const os::Rect& bounds, os::IPlayerEvents& events,
                            std::unique_ptr<os::IPlayer>& player) override;
 
       private:
         os::Os& _os;
+        movie::Limits _limits;
     };
 
     // Which player the settings choose: true for the hosted Flash control

@@ -20,7 +20,10 @@ namespace player::movie
         const char* const AboutText = "Norvale Movie Player 10 (Lua 5.4 movies)";
     } // namespace
 
-    MoviePlayer::MoviePlayer(os::Os& os, os::IPlayerEvents& events) : _os(os), _events(events) {}
+    MoviePlayer::MoviePlayer(os::Os& os, os::IPlayerEvents& events, const Limits& limits)
+        : _os(os), _events(events), _limits(limits)
+    {
+    }
 
     bool MoviePlayer::CreateWindowIn(os::Hwnd parent, const os::Rect& bounds)
     {
@@ -68,12 +71,27 @@ namespace player::movie
         }
         if (!*alive)
             return false;
-        if (--_depth == 0 && _restartPending)
+        if (--_depth == 0)
+            AfterEntries();
+        return *alive;
+    }
+
+    void MoviePlayer::AfterEntries()
+    {
+        if (_restartPending)
         {
             _restartPending = false;
             Restart();
         }
-        return *alive;
+        // What waited comes back through the message loop, as events of their own.
+        for (const std::uint32_t id : _waitingDownloads)
+            _os.windows.Post(_hwnd, _downloadMessage, id, 0);
+        _waitingDownloads.clear();
+        if (_repaintWaiting)
+        {
+            _repaintWaiting = false;
+            Redraw();
+        }
     }
 
     template <typename F> bool MoviePlayer::Raise(F&& f)
@@ -156,7 +174,13 @@ namespace player::movie
     {
         _playing = false;
         if (_movie)
+        {
             _movie->Pause();
+            // Asked from inside the movie's own FS command (the host quitting, say):
+            // its script does not go on after the command.
+            if (_depth > 0)
+                _movie->Interrupt();
+        }
         return os::hr::ok;
     }
 
@@ -277,7 +301,7 @@ namespace player::movie
         DropMovie();
         _source = body;
         const std::uint64_t generation = ++_generation;
-        auto movie = std::make_shared<Movie>(static_cast<StageHost&>(*this), _os.registry, _address);
+        auto movie = std::make_shared<Movie>(static_cast<StageHost&>(*this), _os.registry, _address, _limits);
         _movie = movie;
         for (const auto& [name, value] : _hostVariables)
             movie->Preset(name, value);
@@ -347,6 +371,16 @@ namespace player::movie
             _os.windows.KillTimer(_hwnd, MovieTimerBase + id);
     }
 
+    std::uint64_t MoviePlayer::Milliseconds()
+    {
+        return _os.system.GetTickCount();
+    }
+
+    std::uint64_t MoviePlayer::ProcessorMicroseconds()
+    {
+        return _os.process.ThreadCpuMicroseconds();
+    }
+
     os::Size MoviePlayer::StageSize()
     {
         const os::Rect r = _os.windows.GetClientRect(_hwnd);
@@ -365,11 +399,11 @@ namespace player::movie
             _os.windows.SetCursor(_os.windows.LoadSystemCursor(hand ? os::idc::hand : os::idc::arrow));
     }
 
-    bool MoviePlayer::StartLoad(std::uint32_t request, const std::string& url, std::size_t maxBytes)
+    bool MoviePlayer::StartLoad(std::uint32_t request, const std::string& url, std::size_t maxBytes, bool followRedirects)
     {
         if (_closing || !_movie)
             return false;
-        const std::uint32_t id = _os.downloads.Start(url, { maxBytes, LoadTimeoutMs }, _hwnd, _downloadMessage);
+        const std::uint32_t id = _os.downloads.Start(url, { maxBytes, LoadTimeoutMs, followRedirects }, _hwnd, _downloadMessage);
         if (!id)
             return false;
         _subloads[id] = { _movie, request };
@@ -393,7 +427,7 @@ namespace player::movie
 
     void MoviePlayer::Pointer(const char* kind, os::LPARAM lParam)
     {
-        if (!_movie)
+        if (!_movie || _depth > 0)
             return;
         const os::Point p = os::PointFromLParam(lParam);
         const auto movie = _movie;
@@ -412,8 +446,8 @@ namespace player::movie
         }
         w.AppendMenuItem(menu, { MenuAbout, AboutText });
         const auto alive = _alive;
-        const os::UINT chosen =
-            w.TrackPopupMenu(menu, os::tpm::returncmd | os::tpm::rightbutton, w.ClientToScreen(_hwnd, os::PointFromLParam(lParam)), _hwnd);
+        const os::UINT chosen = w.TrackPopupMenu(menu, os::tpm::returncmd | os::tpm::rightbutton,
+                                                 w.ClientToScreen(_hwnd, os::PointFromLParam(lParam)), _hwnd);
         w.DestroyMenu(menu);
         if (!*alive)
             return;
@@ -446,7 +480,10 @@ namespace player::movie
             return _os.windows.DefaultProc(hwnd, msg, wParam, lParam);
         if (msg == _downloadMessage && _downloadMessage != 0)
         {
-            OnDownload(static_cast<std::uint32_t>(wParam));
+            if (_depth > 0)
+                _waitingDownloads.push_back(static_cast<std::uint32_t>(wParam));
+            else
+                OnDownload(static_cast<std::uint32_t>(wParam));
             return 0;
         }
         switch (msg)
@@ -460,12 +497,16 @@ namespace player::movie
                               {
                                   const os::Rect client = _os.windows.GetClientRect(hwnd);
                                   canvas.FillRect(client, os::Rgb(255, 255, 255));
-                                  if (movie)
+                                  if (movie && _depth > 0)
+                                      _repaintWaiting = true;
+                                  else if (movie)
                                       Enter([&] { movie->Paint(canvas); });
                               });
             return 0;
         }
         case os::wm::timer:
+            if (_depth > 0)
+                return 0; // an entry is under way: the timer comes again
             if (wParam == FrameTimer)
             {
                 const os::DWORD now = _os.system.GetTickCount();
@@ -500,20 +541,13 @@ namespace player::movie
             _pointerInside = false;
             Pointer("leave", 0);
             return 0;
-        case os::wm::lbuttondown:
-            Pointer("down", lParam);
-            return 0;
-        case os::wm::lbuttonup:
-            Pointer("up", lParam);
-            return 0;
-        case os::wm::rbuttondown:
-            return 0;
+        case os::wm::lbuttondown: Pointer("down", lParam); return 0;
+        case os::wm::lbuttonup: Pointer("up", lParam); return 0;
+        case os::wm::rbuttondown: return 0;
         case os::wm::size:
             Redraw(); // the movie lays itself out by the stage's size when it paints
             break;
-        case os::wm::rbuttonup:
-            ContextMenu(lParam);
-            return 0;
+        case os::wm::rbuttonup: ContextMenu(lParam); return 0;
         case os::wm::setcursor:
             if (os::LoWord(static_cast<std::uintptr_t>(lParam)) == os::ht::client)
             {
@@ -521,8 +555,7 @@ namespace player::movie
                 return 1;
             }
             break;
-        default:
-            break;
+        default: break;
         }
         return _os.windows.DefaultProc(hwnd, msg, wParam, lParam);
     }
@@ -534,7 +567,7 @@ namespace player
                                            std::unique_ptr<os::IPlayer>& player)
     {
         player.reset();
-        auto control = std::make_unique<movie::MoviePlayer>(_os, events);
+        auto control = std::make_unique<movie::MoviePlayer>(_os, events, _limits);
         if (!control->CreateWindowIn(parent, bounds))
             return os::hr::fail;
         player = std::move(control);

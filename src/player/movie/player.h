@@ -19,7 +19,7 @@ namespace player::movie
     class MoviePlayer final : public os::IPlayer, private os::IWindowProcedure, private StageHost
     {
       public:
-        MoviePlayer(os::Os& os, os::IPlayerEvents& events);
+        MoviePlayer(os::Os& os, os::IPlayerEvents& events, const Limits& limits = {});
         ~MoviePlayer() override;
         MoviePlayer(const MoviePlayer&) = delete;
         MoviePlayer& operator=(const MoviePlayer&) = delete;
@@ -53,13 +53,20 @@ namespace player::movie
         os::Size StageSize() override;
         os::Size Measure(const std::wstring& text, const os::Font& font) override;
         void SetCursor(bool hand) override;
-        bool StartLoad(std::uint32_t id, const std::string& url, std::size_t maxBytes) override;
+        bool StartLoad(std::uint32_t id, const std::string& url, std::size_t maxBytes, bool followRedirects) override;
         void CancelLoad(std::uint32_t id) override;
         void Trace(const std::string& line) override;
+        std::uint64_t Milliseconds() override;
+        std::uint64_t ProcessorMicroseconds() override;
 
         // Runs f, which may run the movie's script and raise the host's events;
         // false when this control was destroyed meanwhile (touch nothing then).
+        // While it runs (the host's handler of an FS command included, with any box
+        // it shows), the movie gets no other event: timers and frames are skipped
+        // (the system's timers come again), pointer input is dropped, a finished
+        // download and a repaint wait until it has returned.
         template <typename F> bool Enter(F&& f);
+        void AfterEntries();
         template <typename F> bool Raise(F&& f);
         void OnDownload(std::uint32_t id);
         void StartMovie(const std::vector<std::uint8_t>& body, bool announce);
@@ -70,6 +77,7 @@ namespace player::movie
 
         os::Os& _os;
         os::IPlayerEvents& _events;
+        const Limits _limits;
         os::Hwnd _hwnd{};
         os::UINT _downloadMessage = 0;
         std::shared_ptr<bool> _alive = std::make_shared<bool>(true);
@@ -96,6 +104,8 @@ namespace player::movie
         bool _pointerInside = false;
         int _depth = 0;
         bool _restartPending = false;
+        std::vector<std::uint32_t> _waitingDownloads; // finished while an entry ran
+        bool _repaintWaiting = false;
         os::DWORD _lastFrame = 0;
     };
 } // namespace player::movie

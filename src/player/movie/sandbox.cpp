@@ -1,57 +1,48 @@
 #include "player/movie/sandbox.h"
 
+#include "hardening.h"
+#include "player/movie/library.h"
+
 #include <lua.hpp>
 
 #include <atomic>
-
-#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <utility>
+#include <mutex>
+#include <random>
 
 namespace player::movie
 {
     namespace
     {
-        constexpr int HookEvery = 1000; // instructions between two budget checks
+        // Instructions between two visits of the hook, which counts them and reads
+        // the clock. Some single instructions take long (comparing two strings of
+        // megabytes), so the visits are frequent.
+        constexpr int HookEvery = 250;
 
-        const char* const SafeBase[] = { "assert",   "error",  "ipairs",   "next",     "pairs", "pcall",
-                                         "xpcall",   "select", "tonumber", "tostring", "type",  "getmetatable",
-                                         "rawequal", "rawget", "rawlen",   "_VERSION" };
+        std::atomic<std::size_t> liveStates{ 0 };
+        std::atomic<std::size_t> liveMemory{ 0 };
+        std::atomic<std::int64_t> longestTurn{ 0 };
 
-        struct Library
+        // The secret that keys Lua's table hashes, drawn once per process.
+        void DrawSecret()
         {
-            const char* name;
-            lua_CFunction open;
-            const char* const* names;
-        };
-        const char* const StringNames[] = { "byte", "char", "format", "len", "lower", "upper", "rep", "reverse", "sub", nullptr };
-        const char* const TableNames[] = { "concat", "insert", "move", "pack", "remove", "sort", "unpack", nullptr };
-        const char* const MathNames[] = { "abs",  "ceil", "cos",    "deg",        "exp",  "floor",      "fmod",
-                                          "huge", "log",  "max",    "maxinteger", "min",  "mininteger", "modf",
-                                          "pi",   "rad",  "random", "sin",        "sqrt", "tan",        "tointeger",
-                                          "type", "ult",  "atan",   "asin",       "acos", nullptr };
-        const char* const Utf8Names[] = { "char", "charpattern", "codes", "codepoint", "len", "offset", nullptr };
-        const char* const CoroutineNames[] = { "close",  "create", "isyieldable", "resume", "running",
-                                               "status", "wrap",   "yield",       nullptr };
-        const Library Libraries[] = { { LUA_STRLIBNAME, luaopen_string, StringNames },
-                                      { LUA_TABLIBNAME, luaopen_table, TableNames },
-                                      { LUA_MATHLIBNAME, luaopen_math, MathNames },
-                                      { LUA_UTF8LIBNAME, luaopen_utf8, Utf8Names },
-                                      { LUA_COLIBNAME, luaopen_coroutine, CoroutineNames } };
-
-        // Skips a set "[...]" starting at p[i] == '['; returns the index after it.
-        std::size_t SkipSet(std::string_view p, std::size_t i)
-        {
-            ++i;
-            if (i < p.size() && p[i] == '^')
-                ++i;
-            if (i < p.size() && p[i] == ']')
-                ++i;
-            while (i < p.size() && p[i] != ']')
-                i += p[i] == '%' ? 2 : 1;
-            return i + 1;
+            static std::once_flag once;
+            std::call_once(once,
+                           []
+                           {
+                               try
+                               {
+                                   std::random_device device;
+                                   const unsigned long long high = device();
+                                   ticker_lua_set_secret((high << 32) ^ device());
+                               }
+                               catch (...)
+                               {
+                                   // hardening.c keys itself from the clock and an address.
+                               }
+                           });
         }
 
         int ReadOnlyError(lua_State* L)
@@ -69,140 +60,6 @@ namespace player::movie
             lua_settop(L, 3);
             lua_rawset(L, 1);
             return 0;
-        }
-
-        // load(text [, chunkname [, mode [, env]]]): text chunks only, in the sandbox.
-        int SafeLoad(lua_State* L)
-        {
-            std::size_t n = 0;
-            const char* text = luaL_checklstring(L, 1, &n);
-            const char* name = luaL_optstring(L, 2, "=(load)");
-            const bool hasEnv = !lua_isnoneornil(L, 4);
-            if (luaL_loadbufferx(L, text, n, name, "t") != LUA_OK)
-            {
-                luaL_pushfail(L);
-                lua_insert(L, -2);
-                return 2;
-            }
-            if (hasEnv)
-                lua_pushvalue(L, 4);
-            else
-                lua_rawgeti(L, LUA_REGISTRYINDEX, Sandbox::Of(L).GlobalsRef());
-            if (!lua_setupvalue(L, -2, 1))
-                lua_pop(L, 1);
-            return 1;
-        }
-
-        // setmetatable without finalizers: a __gc would run Lua code when the state
-        // closes, outside every budget.
-        int SafeSetmetatable(lua_State* L)
-        {
-            if (lua_type(L, 2) == LUA_TTABLE)
-            {
-                lua_pushliteral(L, "__gc");
-                if (lua_rawget(L, 2) != LUA_TNIL)
-                    return luaL_error(L, "finalizers (__gc) are not available to movies");
-                lua_pop(L, 1);
-            }
-            lua_pushvalue(L, lua_upvalueindex(1));
-            lua_insert(L, 1);
-            lua_call(L, lua_gettop(L) - 1, 1);
-            return 1;
-        }
-
-        // Calls the library function in upvalue 1 with the same arguments.
-        int CallOriginal(lua_State* L)
-        {
-            lua_pushvalue(L, lua_upvalueindex(1));
-            lua_insert(L, 1);
-            lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
-            return lua_gettop(L);
-        }
-
-        // The table functions loop in C, outside the instruction count: each is
-        // charged for the elements it goes over, and the ranges are bounded.
-        int Charged(lua_State* L, lua_Integer elements)
-        {
-            if (!Sandbox::Of(L).Charge(elements < 0 ? 0 : elements))
-                return luaL_error(L, "the movie is stopped");
-            return CallOriginal(L);
-        }
-
-        lua_Integer Length(lua_State* L)
-        {
-            luaL_checktype(L, 1, LUA_TTABLE);
-            return luaL_len(L, 1);
-        }
-
-        int BoundedMove(lua_State* L)
-        {
-            const lua_Integer f = luaL_checkinteger(L, 2);
-            const lua_Integer e = luaL_checkinteger(L, 3);
-            if (e >= f && static_cast<lua_Unsigned>(e) - static_cast<lua_Unsigned>(f) >= (1u << 20))
-                return luaL_error(L, "table.move moves %d elements at most", 1 << 20);
-            return Charged(L, e >= f ? e - f + 1 : 0);
-        }
-
-        int BoundedSort(lua_State* L)
-        {
-            const lua_Integer n = Length(L);
-            if (n > (1 << 17))
-                return luaL_error(L, "table.sort sorts %d elements at most", 1 << 17);
-            return Charged(L, n * 18);
-        }
-
-        int BoundedInsert(lua_State* L)
-        {
-            const lua_Integer n = Length(L);
-            return Charged(L, lua_gettop(L) >= 3 ? n - luaL_checkinteger(L, 2) + 1 : 1);
-        }
-
-        int BoundedRemove(lua_State* L)
-        {
-            const lua_Integer n = Length(L);
-            return Charged(L, n - luaL_optinteger(L, 2, n) + 1);
-        }
-
-        int BoundedSpan(lua_State* L, int first)
-        {
-            const lua_Integer i = luaL_optinteger(L, first, 1);
-            const lua_Integer j = lua_isnoneornil(L, first + 1) ? Length(L) : luaL_checkinteger(L, first + 1);
-            // Both stop at the first hole or refuse a span too large for the stack.
-            const lua_Integer present = Length(L) + 1;
-            return Charged(
-                L, j < i ? 0
-                         : (static_cast<lua_Unsigned>(j) - static_cast<lua_Unsigned>(i) >= static_cast<lua_Unsigned>(present)
-                                ? present
-                                : j - i + 1));
-        }
-        int BoundedConcat(lua_State* L)
-        {
-            return BoundedSpan(L, 3);
-        }
-        int BoundedUnpack(lua_State* L)
-        {
-            return BoundedSpan(L, 2);
-        }
-
-        // string.find/match/gmatch/gsub, refusing what could run for long in C.
-        int BoundedPattern(lua_State* L)
-        {
-            std::size_t n = 0;
-            std::size_t m = 0;
-            luaL_checklstring(L, 1, &n);
-            const char* p = luaL_checklstring(L, 2, &m);
-            const bool plain = lua_tointeger(L, lua_upvalueindex(2)) == 1 && lua_toboolean(L, 4);
-            const Limits& limits = Sandbox::Of(L).GetLimits();
-            if (n > limits.patternSubject)
-                return luaL_error(L, "string too long for a pattern function (%d bytes at most)",
-                                  static_cast<int>(limits.patternSubject));
-            if (m > limits.patternLength)
-                return luaL_error(L, "pattern too long (%d bytes at most)", static_cast<int>(limits.patternLength));
-            const double cost = plain ? static_cast<double>(n) : PatternCost(std::string_view(p, m), n);
-            if (cost > limits.patternCost)
-                return luaL_error(L, "pattern too costly for a string of %d bytes", static_cast<int>(n));
-            // Matching runs in C: a quarter of its worst case counts against the budget.
-            return Charged(L, static_cast<lua_Integer>(cost / 4));
         }
 
         int Panic(lua_State* L)
@@ -228,80 +85,6 @@ namespace player::movie
         lua_remove(L, -2);       // P
     }
 
-    double PatternCost(std::string_view p, std::size_t n)
-    {
-        std::size_t i = 0;
-        int k = 1;
-        int optional = 0;
-        if (!p.empty() && p[0] == '^')
-            k = 0, i = 1;
-        // Is there anything but captures' ends and the final anchor from `from` on?
-        const auto more = [&](std::size_t from)
-        {
-            for (std::size_t j = from; j < p.size(); ++j)
-                if (p[j] != ')' && !(p[j] == '$' && j + 1 == p.size()))
-                    return true;
-            return false;
-        };
-        while (i < p.size())
-        {
-            const char c = p[i];
-            if (c == '(' || c == ')' || (c == '$' && i + 1 == p.size()))
-            {
-                ++i;
-                continue;
-            }
-            std::size_t end = i + 1;
-            if (c == '%')
-            {
-                if (i + 1 >= p.size())
-                    break;
-                const char d = p[i + 1];
-                if (d == 'b')
-                {
-                    ++k;
-                    i += 4;
-                    continue;
-                }
-                if (d == 'f')
-                {
-                    i = i + 2 < p.size() && p[i + 2] == '[' ? SkipSet(p, i + 2) : i + 3;
-                    continue;
-                }
-                if (d >= '0' && d <= '9')
-                {
-                    ++k;
-                    i += 2;
-                    continue;
-                }
-                end = i + 2;
-            }
-            else if (c == '[')
-                end = SkipSet(p, i);
-            const char q = end < p.size() ? p[end] : '\0';
-            if (q == '*' || q == '+' || q == '-')
-            {
-                if (more(end + 1))
-                    ++k;
-                i = end + 1;
-            }
-            else if (q == '?')
-            {
-                ++optional;
-                i = end + 1;
-            }
-            else
-                i = end;
-        }
-        return std::pow(static_cast<double>(n) + 1.0, k) * std::pow(2.0, optional);
-    }
-
-    namespace
-    {
-        std::atomic<std::size_t> liveStates{ 0 };
-        std::atomic<std::size_t> liveMemory{ 0 };
-    } // namespace
-
     std::size_t Sandbox::LiveStates()
     {
         return liveStates.load();
@@ -312,9 +95,24 @@ namespace player::movie
         return liveMemory.load();
     }
 
+    std::chrono::nanoseconds Sandbox::LongestTurn()
+    {
+        return std::chrono::nanoseconds(longestTurn.load());
+    }
+
+    void Sandbox::ResetLongestTurn()
+    {
+        longestTurn = 0;
+    }
+
     Sandbox& Sandbox::Of(lua_State* L)
     {
         return **static_cast<Sandbox**>(lua_getextraspace(L));
+    }
+
+    std::string Sandbox::MemoryReason() const
+    {
+        return "it needed more memory than its cap of " + std::to_string(_limits.memory >> 20) + " MiB";
     }
 
     void* Sandbox::Allocate(void* ud, void* ptr, std::size_t osize, std::size_t nsize) noexcept
@@ -329,7 +127,13 @@ namespace player::movie
             return nullptr;
         }
         if (nsize > old && s._used - old + nsize > s._limits.memory)
+        {
+            // A refused allocation ends the movie: a script that caught the error
+            // and tried again would make Lua run a full collection at every try.
+            if (s._ready)
+                s.StopForMemory();
             return nullptr;
+        }
         void* p = std::realloc(ptr, nsize);
         if (p)
         {
@@ -344,96 +148,75 @@ namespace player::movie
         return p;
     }
 
+    Sandbox::Clock::duration Sandbox::Elapsed() const
+    {
+        return _ran + (_paused == 0 && _depth > 0 ? Clock::now() - _resumed : Clock::duration{});
+    }
+
+    bool Sandbox::OutOfTime() const
+    {
+        const Clock::duration wall = Elapsed();
+        if (wall <= _limits.time)
+            return false;
+        if (!_processor || wall > 4 * _limits.time)
+            return true;
+        const std::uint64_t used = _processor() - _turnProcessor;
+        return std::chrono::microseconds(used) > _limits.time;
+    }
+
+    void Sandbox::NoteTurnLength() const
+    {
+        const std::int64_t ran = std::chrono::duration_cast<std::chrono::nanoseconds>(_ran).count();
+        std::int64_t longest = longestTurn.load();
+        while (ran > longest && !longestTurn.compare_exchange_weak(longest, ran))
+        {
+        }
+    }
+
+    void Sandbox::Arm()
+    {
+        if (_L)
+            lua_sethook(_L, Hook, LUA_MASKCOUNT, 1);
+    }
+
+    void Sandbox::Unwind(lua_State* L)
+    {
+        lua_rawgeti(L, LUA_REGISTRYINDEX, Of(L)._unwind);
+        lua_error(L);
+        std::abort(); // lua_error does not return
+    }
+
     void Sandbox::Hook(lua_State* L, lua_Debug*)
     {
         Sandbox& s = Of(L);
-        if (!s._stopped)
+        if (!s._stopped && !s._interrupting)
         {
-            s._budget -= HookEvery;
+            // A coroutine keeps the count it was made with, or was last armed with.
+            const int count = lua_gethookcount(L);
+            if (count != HookEvery)
+                lua_sethook(L, Hook, LUA_MASKCOUNT, HookEvery);
+            s._budget -= count;
             if (s._budget < 0)
                 s.Stop("it ran too long (instruction budget)");
+            else if (s.OutOfTime())
+                s.Stop("it ran too long (time budget)");
         }
-        if (s._stopped)
+        if (s._stopped || s._interrupting)
         {
             lua_sethook(L, Hook, LUA_MASKCOUNT, 1);
-            luaL_error(L, "the movie is stopped");
+            Unwind(L);
         }
     }
 
     int Sandbox::Setup(lua_State* L)
     {
         Sandbox& s = Of(L);
-        luaL_requiref(L, LUA_GNAME, luaopen_base, 1);
-        lua_pop(L, 1);
-        for (const Library& lib : Libraries)
-        {
-            luaL_requiref(L, lib.name, lib.open, 1);
-            lua_pop(L, 1);
-        }
+        lua_pushliteral(L, "the movie is stopped");
+        s._unwind = luaL_ref(L, LUA_REGISTRYINDEX);
 
         lua_newtable(L); // B: what the player gives every movie
         const int base = lua_gettop(L);
-        lua_pushglobaltable(L);
-        const int real = lua_gettop(L);
-        for (const char* name : SafeBase)
-        {
-            lua_getfield(L, real, name);
-            lua_setfield(L, base, name);
-        }
-        lua_pushcfunction(L, SafeLoad);
-        lua_setfield(L, base, "load");
-        lua_getfield(L, real, "setmetatable");
-        lua_pushcclosure(L, SafeSetmetatable, 1);
-        lua_setfield(L, base, "setmetatable");
-
-        for (const Library& lib : Libraries)
-        {
-            lua_getfield(L, real, lib.name);
-            const int full = lua_gettop(L);
-            lua_newtable(L);
-            const int copy = lua_gettop(L);
-            for (const char* const* name = lib.names; *name; ++name)
-            {
-                lua_getfield(L, full, *name);
-                lua_setfield(L, copy, *name);
-            }
-            if (std::strcmp(lib.name, LUA_TABLIBNAME) == 0)
-            {
-                const std::pair<const char*, lua_CFunction> bounded[] = {
-                    { "move", BoundedMove },     { "sort", BoundedSort },     { "insert", BoundedInsert },
-                    { "remove", BoundedRemove }, { "concat", BoundedConcat }, { "unpack", BoundedUnpack }
-                };
-                for (const auto& [name, fn] : bounded)
-                {
-                    lua_getfield(L, full, name);
-                    lua_pushcclosure(L, fn, 1);
-                    lua_setfield(L, copy, name);
-                }
-            }
-            if (std::strcmp(lib.name, LUA_STRLIBNAME) == 0)
-            {
-                for (const char* name : { "find", "match", "gmatch", "gsub" })
-                {
-                    lua_getfield(L, full, name);
-                    lua_pushinteger(L, std::strcmp(name, "find") == 0 ? 1 : 0);
-                    lua_pushcclosure(L, BoundedPattern, 2);
-                    lua_setfield(L, copy, name);
-                }
-                // Methods on strings find the bounded copy, and the metatable is locked.
-                lua_pushliteral(L, "");
-                lua_getmetatable(L, -1);
-                lua_pushvalue(L, copy);
-                lua_setfield(L, -2, "__index");
-                lua_pushliteral(L, "locked");
-                lua_setfield(L, -2, "__metatable");
-                lua_pop(L, 2);
-            }
-            MakeReadOnly(L);
-            lua_setfield(L, base, lib.name);
-            lua_pop(L, 1); // full
-        }
-        lua_pop(L, 1); // the real globals
-
+        AddLibraries(L, base);
         s._install(L); // the host's functions, into B
 
         lua_newtable(L); // E: the movie's own globals
@@ -456,6 +239,7 @@ namespace player::movie
     Sandbox::Sandbox(const Limits& limits, void* owner, int (*install)(lua_State*))
         : _limits(limits), _owner(owner), _install(install)
     {
+        DrawSecret();
         _L = lua_newstate(Allocate, this);
         if (!_L)
             return;
@@ -474,22 +258,66 @@ namespace player::movie
         if (!_L)
             return;
         _stopped = true;
-        lua_sethook(_L, Hook, LUA_MASKCOUNT, 1);
+        Arm();
         lua_close(_L);
         --liveStates;
+        liveMemory -= _used; // what the host still held for the movie
+        _used = 0;
     }
 
-    bool Sandbox::Charge(std::int64_t elements)
+    void Sandbox::BeginTurn()
     {
-        if (_stopped)
+        if (_depth > 0)
+            return;
+        _budget = static_cast<std::int64_t>(_limits.instructions);
+        _ran = {};
+        if (_processor)
+            _turnProcessor = _processor();
+    }
+
+    bool Sandbox::Charge(std::int64_t units)
+    {
+        if (_stopped || _interrupting)
             return false;
-        _budget -= elements;
+        _budget -= units;
         if (_budget < 0)
             Stop("it ran too long (instruction budget)");
         return !_stopped;
     }
 
-    void Sandbox::Stop(const char* reason)
+    void Sandbox::PauseClock()
+    {
+        if (_paused++ == 0 && _depth > 0)
+            _ran += Clock::now() - _resumed;
+    }
+
+    void Sandbox::ResumeClock()
+    {
+        if (_paused > 0 && --_paused == 0)
+            _resumed = Clock::now();
+    }
+
+    bool Sandbox::Reserve(std::size_t bytes)
+    {
+        if (bytes > _limits.memory || _used > _limits.memory - bytes)
+        {
+            StopForMemory();
+            return false;
+        }
+        _used += bytes;
+        liveMemory += bytes;
+        return true;
+    }
+
+    void Sandbox::Unreserve(std::size_t bytes)
+    {
+        if (bytes > _used)
+            bytes = _used;
+        _used -= bytes;
+        liveMemory -= bytes;
+    }
+
+    void Sandbox::Stop(std::string_view reason) noexcept
     {
         if (_stopped)
             return;
@@ -501,35 +329,59 @@ namespace player::movie
         catch (...)
         {
         }
-        if (_L)
-            lua_sethook(_L, Hook, LUA_MASKCOUNT, 1);
+        Arm();
     }
 
-    bool Sandbox::Protected(int (*fn)(lua_State*), void* context, std::string& error)
+    void Sandbox::StopForMemory() noexcept
+    {
+        try
+        {
+            Stop(MemoryReason());
+        }
+        catch (...)
+        {
+            Stop("it needed more memory than its cap");
+        }
+    }
+
+    void Sandbox::Interrupt()
+    {
+        if (_depth > 0 && !_stopped)
+        {
+            _interrupting = true;
+            Arm();
+        }
+    }
+
+    Sandbox::Outcome Sandbox::Protected(int (*fn)(lua_State*), void* context, std::string& error)
     {
         if (!_ready || _stopped)
         {
             error = _stopped ? _stopReason : "the movie has no Lua state";
-            return false;
+            return Outcome::failed;
         }
-        if (_depth == 0)
-            _budget = static_cast<std::int64_t>(_limits.instructions);
         const int top = lua_gettop(_L);
         if (!lua_checkstack(_L, 4))
         {
             Stop("its Lua stack is full");
             error = _stopReason;
-            return false;
+            return Outcome::failed;
         }
         lua_pushcfunction(_L, fn);
         lua_pushlightuserdata(_L, context);
-        ++_depth;
+        if (_depth++ == 0)
+            _resumed = Clock::now();
         const int rc = lua_pcall(_L, 1, 0, 0);
-        --_depth;
-        if (rc != LUA_OK && !_stopped)
+        if (--_depth == 0)
+        {
+            if (_paused == 0)
+                _ran += Clock::now() - _resumed;
+            NoteTurnLength();
+        }
+        if (rc != LUA_OK && !_stopped && !_interrupting)
         {
             if (rc == LUA_ERRMEM)
-                error = "it needed more memory than its cap of " + std::to_string(_limits.memory >> 20) + " MiB";
+                error = MemoryReason();
             else if (lua_type(_L, -1) == LUA_TSTRING)
                 error = std::string("error: ") + lua_tostring(_L, -1);
             else
@@ -539,9 +391,19 @@ namespace player::movie
         if (_stopped)
         {
             error = _stopReason;
-            return false;
+            return Outcome::failed;
         }
-        return rc == LUA_OK;
+        if (_interrupting)
+        {
+            if (_depth == 0)
+            {
+                _interrupting = false;
+                lua_sethook(_L, Hook, LUA_MASKCOUNT, HookEvery);
+            }
+            error = "interrupted";
+            return Outcome::interrupted;
+        }
+        return rc == LUA_OK ? Outcome::ok : Outcome::failed;
     }
 
     namespace
@@ -578,18 +440,20 @@ namespace player::movie
     bool Sandbox::Compile(std::string_view source, const std::string& chunkName, std::string& error)
     {
         CompileContext c{ source, chunkName.c_str(), &_chunk };
-        return Protected(CompileEntry, &c, error);
+        BeginTurn();
+        return Protected(CompileEntry, &c, error) == Outcome::ok;
     }
 
-    bool Sandbox::RunCompiled(std::string& error)
+    Sandbox::Outcome Sandbox::RunCompiled(std::string& error)
     {
         const int chunk = _chunk;
         _chunk = LUA_NOREF;
         if (chunk == LUA_NOREF)
         {
             error = "nothing compiled";
-            return false;
+            return Outcome::failed;
         }
+        BeginTurn();
         return Protected(RunEntry, reinterpret_cast<void*>(static_cast<std::intptr_t>(chunk)), error);
     }
 } // namespace player::movie

@@ -49,6 +49,22 @@ namespace player::movie
         constexpr std::size_t MaxTimers = 64;
         constexpr std::size_t MaxText = 4096;
 
+        // What the host's work for a stage call costs the turn, in instructions
+        // (ten million take about a tenth of a second): so many host calls cost as
+        // much as the script work they stand for.
+        constexpr lua_Integer CallCost = 100;       // any call that reaches the host
+        constexpr lua_Integer PerCharacter = 8;     // measuring or drawing text
+        constexpr lua_Integer LoadCost = 20'000;    // a download started
+        constexpr lua_Integer StoreCost = 20'000;   // a store written (the registry)
+        constexpr lua_Integer FSCommandCost = 1000; // an FS command raised
+
+        // Charges the turn, or unwinds the movie when its budget is spent.
+        void Pay(lua_State* L, lua_Integer units)
+        {
+            if (!Sandbox::Of(L).Charge(units))
+                Sandbox::Unwind(L);
+        }
+
         template <typename F> bool Guard(F&& f) noexcept
         {
             try
@@ -62,7 +78,6 @@ namespace player::movie
             }
         }
 
-        // The movie can still talk to its host; raises a Lua error otherwise.
         int Coordinate(lua_State* L, int i)
         {
             const lua_Number n = luaL_checknumber(L, i);
@@ -101,7 +116,12 @@ namespace player::movie
             }
             lua_pop(L, 1);
             if (lua_getfield(L, i, "size") == LUA_TNUMBER)
-                f.size = static_cast<int>(std::clamp<lua_Number>(lua_tonumber(L, -1), 1, 400));
+            {
+                // NaN has no integer: it leaves the default size.
+                const lua_Number size = lua_tonumber(L, -1);
+                if (!std::isnan(size))
+                    f.size = static_cast<int>(std::clamp<lua_Number>(size, 1, 400));
+            }
             lua_pop(L, 1);
             lua_getfield(L, i, "bold");
             f.bold = lua_toboolean(L, -1);
@@ -125,11 +145,13 @@ namespace player::movie
       public:
         static Movie& M(lua_State* L) { return *static_cast<Movie*>(Sandbox::Of(L).Owner()); }
 
-        static Movie& Live(lua_State* L)
+        // The movie can still talk to its host, and pays for the call; it unwinds otherwise.
+        static Movie& Live(lua_State* L, lua_Integer cost = CallCost)
         {
             Movie& m = M(L);
             if (!m._host || m.Stopped())
-                luaL_error(L, "the movie is stopped");
+                Sandbox::Unwind(L);
+            Pay(L, cost);
             return m;
         }
 
@@ -212,10 +234,10 @@ namespace player::movie
 
         static int Text(lua_State* L)
         {
-            Movie& m = Live(L);
-            const int x = Coordinate(L, 1), y = Coordinate(L, 2);
             std::size_t n = 0;
             const char* s = luaL_checklstring(L, 3, &n);
+            Movie& m = Live(L, CallCost + PerCharacter * static_cast<lua_Integer>(std::min(n, MaxText)));
+            const int x = Coordinate(L, 1), y = Coordinate(L, 2);
             FontArgs f;
             ReadFont(L, 4, f);
             const os::Color c = lua_isnoneornil(L, 5) ? 0 : Colour(L, 5);
@@ -226,9 +248,9 @@ namespace player::movie
 
         static int Measure(lua_State* L)
         {
-            Movie& m = Live(L);
             std::size_t n = 0;
             const char* s = luaL_checklstring(L, 1, &n);
+            Movie& m = Live(L, CallCost + PerCharacter * static_cast<lua_Integer>(std::min(n, MaxText)));
             FontArgs f;
             ReadFont(L, 2, f);
             os::Size size{};
@@ -250,6 +272,7 @@ namespace player::movie
         {
             Movie& m = Live(L);
             const os::Bitmap* b = ImageArg(L, m, 1);
+            Pay(L, static_cast<lua_Integer>(b->pixels.size() / 64));
             const int x = Coordinate(L, 2), y = Coordinate(L, 3);
             os::ICanvas& canvas = Canvas(L, m, "stage.image");
             Guard([&] { canvas.DrawBitmap(x, y, *b); });
@@ -334,21 +357,30 @@ namespace player::movie
             luaL_checkany(L, 2);
             std::size_t vn = 0;
             const char* value = luaL_tolstring(L, 2, &vn);
-            if (!Guard([&] { m._variables[std::string(name, n)] = std::string(value, vn); }))
+            Pay(L, static_cast<lua_Integer>((n + vn) / 16));
+            bool kept = false;
+            if (!Guard([&] { kept = m.Keep(std::string(name, n), std::string(value, vn)); }))
                 return luaL_error(L, "the variable could not be set");
+            if (!kept) // its bytes are charged to the movie's memory, which they would pass
+                Sandbox::Unwind(L);
             return 0;
         }
 
         static int FSCommand(lua_State* L)
         {
-            Movie& m = Live(L);
+            Movie& m = Live(L, FSCommandCost);
             std::size_t cn = 0;
             std::size_t an = 0;
             const char* command = luaL_checklstring(L, 1, &cn);
             const char* args = luaL_optlstring(L, 2, "", &an);
+            // The host's handler may keep the command for long (a box waiting for the
+            // user): that time is not the script's.
+            Sandbox& sandbox = m._sandbox;
+            sandbox.PauseClock();
             Guard([&] { m._host->FSCommand(Utf8ToWide(std::string_view(command, cn)), Utf8ToWide(std::string_view(args, an))); });
-            if (!m._host || m.Stopped())
-                return luaL_error(L, "the movie is stopped");
+            sandbox.ResumeClock();
+            if (!m._host || m.Stopped() || sandbox.Interrupting())
+                Sandbox::Unwind(L);
             return 0;
         }
 
@@ -361,7 +393,7 @@ namespace player::movie
 
         static int Load(lua_State* L, bool image)
         {
-            Movie& m = Live(L);
+            Movie& m = Live(L, LoadCost);
             std::size_t n = 0;
             const char* ref = luaL_checklstring(L, 1, &n);
             luaL_checktype(L, 2, LUA_TFUNCTION);
@@ -377,7 +409,12 @@ namespace player::movie
                 [&]
                 {
                     std::string why;
-                    const auto url = ResolveAddress(m._address, std::string(ref, n), why);
+                    auto url = ResolveAddress(m._address, std::string(ref, n), why);
+                    // Pictures come from anywhere, as on the web (their bytes never
+                    // reach the script); text only from the movie's own origin, so
+                    // that no movie reads a page of the user's network.
+                    if (url && !image && OriginOf(*url) != OriginOf(m._address))
+                        url.reset(), why = "a movie reads text only from its own origin (" + OriginOf(m._address) + ")";
                     m._scratch = url ? *url : why;
                     allowed = url.has_value();
                 });
@@ -396,7 +433,7 @@ namespace player::movie
                 [&]
                 {
                     m._loads[id] = { fn, image };
-                    started = m._host->StartLoad(id, m._scratch, image ? (4u << 20) : (1u << 20));
+                    started = m._host->StartLoad(id, m._scratch, image ? (4u << 20) : (1u << 20), image);
                     if (!started)
                         m._loads.erase(id);
                 });
@@ -447,7 +484,7 @@ namespace player::movie
 
         static int StoreSet(lua_State* L)
         {
-            Movie& m = Live(L);
+            Movie& m = Live(L, StoreCost);
             std::size_t n = 0;
             const char* key = luaL_checklstring(L, 1, &n);
             const int type = lua_type(L, 2);
@@ -461,6 +498,12 @@ namespace player::movie
                 return luaL_error(L, "a stored string is %d bytes at most", static_cast<int>(MaxText));
             const lua_Number number = type == LUA_TNUMBER ? lua_tonumber(L, 2) : 0;
             const bool flag = lua_toboolean(L, 2);
+            if (!m.TakeStoreWrite())
+            {
+                luaL_pushfail(L);
+                lua_pushliteral(L, "the store is written too often (16 writes at once, then one a second)");
+                return 2;
+            }
             bool ok = false;
             Guard(
                 [&]
@@ -500,6 +543,7 @@ namespace player::movie
             luaL_pushresult(&b);
             std::size_t len = 0;
             const char* s = lua_tolstring(L, -1, &len);
+            Pay(L, static_cast<lua_Integer>(len / 16));
             Guard([&] { m.Trace(std::string(s, std::min<std::size_t>(len, 512))); });
             return 0;
         }

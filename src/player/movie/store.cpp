@@ -21,6 +21,21 @@ namespace player::movie
             out += text;
         }
 
+        std::string Lower(std::string s)
+        {
+            for (char& c : s)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            return s;
+        }
+
+        bool Has(const std::vector<os::RegValueInfo>& values, const std::string& name)
+        {
+            for (const auto& v : values)
+                if (Lower(v.name) == name)
+                    return true;
+            return false;
+        }
+
         std::optional<std::string_view> Take(std::string_view& in)
         {
             const std::size_t colon = in.find(':');
@@ -108,7 +123,8 @@ namespace player::movie
             forms::Registry reg(_registry);
             if (reg.OpenKey(StoreKey, false))
                 if (auto value = reg.ReadValue(_origin); value && value->type == os::reg::binary)
-                    if (auto parsed = ParseStore(std::string_view(reinterpret_cast<const char*>(value->data.data()), value->data.size())))
+                    if (auto parsed =
+                            ParseStore(std::string_view(reinterpret_cast<const char*>(value->data.data()), value->data.size())))
                         _cache = std::move(*parsed);
         }
         return *_cache;
@@ -135,6 +151,11 @@ namespace player::movie
             next[key] = *value;
         else
             next.erase(key);
+        if (_origin.empty())
+        {
+            why = "the movie has no origin to keep a store for";
+            return false;
+        }
         const std::string bytes = SerializeStore(next);
         if (bytes.size() > StoreCap)
         {
@@ -142,7 +163,43 @@ namespace player::movie
             return false;
         }
         forms::Registry reg(_registry);
-        if (!reg.OpenKey(StoreKey, true) || !reg.WriteBinary(_origin, std::vector<std::uint8_t>(bytes.begin(), bytes.end())))
+        if (!reg.OpenKey(StoreKey, true))
+        {
+            why = "the registry refused the store";
+            return false;
+        }
+        // The stores of every origin live side by side: their number and their bytes
+        // together are capped too, so that movies from ever new origins cannot fill
+        // the registry. A store that does not grow is always written.
+        if (bytes.size() > SerializeStore(Load()).size())
+        {
+            const auto values = reg.ListValues();
+            if (!values)
+            {
+                why = "the registry refused the store";
+                return false;
+            }
+            std::size_t others = 0;
+            std::size_t total = bytes.size() + _origin.size();
+            for (const auto& v : *values)
+            {
+                if (Lower(v.name) == _origin)
+                    continue;
+                ++others;
+                total += v.size + v.name.size();
+            }
+            if (others >= MaxStoreOrigins && !Has(*values, _origin))
+            {
+                why = "the movies' stores are full (" + std::to_string(MaxStoreOrigins) + " origins)";
+                return false;
+            }
+            if (total > StoreTotalCap)
+            {
+                why = "the movies' stores are full (" + std::to_string(StoreTotalCap >> 10) + " KiB in all)";
+                return false;
+            }
+        }
+        if (!reg.WriteBinary(_origin, std::vector<std::uint8_t>(bytes.begin(), bytes.end())))
         {
             why = "the registry refused the store";
             return false;

@@ -16,7 +16,9 @@ namespace player::movie
     using StoreValue = std::variant<std::string, double, bool>;
     using StoreMap = std::map<std::string, StoreValue>;
 
-    inline constexpr std::size_t StoreCap = 16 * 1024; // bytes of one origin's store
+    inline constexpr std::size_t StoreCap = 16 * 1024;       // bytes of one origin's store
+    inline constexpr std::size_t MaxStoreOrigins = 32;       // origins with a store
+    inline constexpr std::size_t StoreTotalCap = 256 * 1024; // bytes of every origin's store together
 
     bool ValidStoreKey(std::string_view key); // 1-64 of [A-Za-z0-9_.-]
     std::string SerializeStore(const StoreMap& store);

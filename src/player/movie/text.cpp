@@ -10,7 +10,10 @@ namespace player::movie
         // a malformed sequence.
         bool Next(std::string_view text, std::size_t& i, char32_t& cp)
         {
-            const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+            const auto byte = [&](std::size_t k)
+            {
+                return static_cast<unsigned char>(text[k]);
+            };
             const unsigned char b0 = byte(i);
             int extra = 0;
             char32_t min = 0;
