@@ -534,6 +534,11 @@ TEST(Images, AJpegSizeIsCheckedInItsHeaderBeforeAnythingIsDecoded)
     const std::string wide = Jpeg(4097, 1);
     EXPECT_TRUE(player::movie::DecodeImage({ wide.begin(), wide.end() }, why).Empty());
     EXPECT_EQ(why, "the image is larger than 4096 pixels a side");
+    for (const int side : { 4096, 4097 })
+    {
+        const std::string bmp = Bmp(side, 1, 1, 2, 3);
+        EXPECT_EQ(player::movie::DecodeImage({ bmp.begin(), bmp.end() }, why).Empty(), side > 4096) << side;
+    }
 
     // Found by fuzzing: a few hundred bytes that claim 16384 x 16384 pixels took a
     // gigabyte and seconds of decoding grey before the cut-short data refused them.

@@ -90,7 +90,6 @@ namespace player::movie
         }
         _timers.clear();
         _loads.clear();
-        _animating = false;
     }
 
     void Movie::Detach()

@@ -262,7 +262,6 @@ namespace player::movie
         lua_close(_L);
         --liveStates;
         liveMemory -= _used; // what the host still held for the movie
-        _used = 0;
     }
 
     void Sandbox::BeginTurn()
