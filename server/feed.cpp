@@ -1,255 +1,503 @@
+// The feed reader streams the document through libxml2's SAX interface: nothing
+// is built as a tree and nothing here recurses, so the document's depth costs one
+// frame per open element on a vector, up to MaxFeedDepth.
 #include "server/feed.h"
 
+#include "server/address.h"
+#include "server/encoding.h"
+#include "server/html.h"
 #include "server/text.h"
 
-#include <pugixml.hpp>
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 
-#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
 
 namespace content
 {
     namespace
     {
-        // The element's name without a namespace prefix.
-        std::string_view LocalName(const pugi::xml_node& node)
+        constexpr std::string_view XmlNamespace = "http://www.w3.org/XML/1998/namespace";
+        constexpr std::string_view RdfNamespace = "http://www.w3.org/1999/02/22-rdf-syntax-ns#";
+        constexpr std::string_view Rss090Namespace = "http://my.netscape.com/rdf/simple/0.9/";
+        constexpr std::string_view Atom03Namespace = "http://purl.org/atom/ns#";
+        // Text kept of one field: a title or a link is far shorter.
+        constexpr std::size_t MaxFieldBytes = 64 * 1024;
+
+        enum class Kind
         {
-            std::string_view name = node.name();
-            const std::size_t colon = name.find(':');
-            return colon == std::string_view::npos ? name : name.substr(colon + 1);
+            Unknown,
+            Rss, // <rss><channel><item>
+            Rdf, // <rdf:RDF><channel/><item>: RSS 0.90 and 1.0
+            Atom,
+        };
+
+        enum class Field
+        {
+            None,
+            Title,
+            Link,
+            Guid,
+            AtomLink,
+        };
+
+        std::string_view View(const xmlChar* text)
+        {
+            return text != nullptr ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
         }
 
-        pugi::xml_node Child(const pugi::xml_node& parent, std::string_view local)
+        // The attributes of a SAX2 start tag: five pointers each (local name,
+        // prefix, namespace, value start, value end).
+        struct Attributes
         {
-            for (pugi::xml_node n = parent.first_child(); n; n = n.next_sibling())
-                if (n.type() == pugi::node_element && LocalName(n) == local)
-                    return n;
-            return {};
-        }
+            const xmlChar** at;
+            int count;
 
-        // All the text inside the element, markup left out.
-        std::string AllText(const pugi::xml_node& node)
-        {
-            std::string out;
-            for (pugi::xml_node n = node.first_child(); n; n = n.next_sibling())
+            std::optional<std::string> Get(std::string_view local, std::string_view ns = {}) const
             {
-                if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata)
-                    out += n.value();
-                else if (n.type() == pugi::node_element)
-                    out += AllText(n);
+                for (int i = 0; i < count; ++i)
+                {
+                    const xmlChar** a = at + 5 * i;
+                    if (View(a[0]) == local && View(a[2]) == ns)
+                        // Without entity substitution libxml2 hands "&" on as "&#38;"
+                        // and other entities by name.
+                        return DecodeEntities(
+                            std::string_view(reinterpret_cast<const char*>(a[3]), static_cast<std::size_t>(a[4] - a[3])));
+                }
+                return std::nullopt;
             }
-            return out;
-        }
+        };
 
-        std::string Title(std::string text)
+        struct Item
         {
-            return CutUtf8(OneLine(RepairUtf8(text)), MaxTitleBytes);
-        }
+            std::string ns;
+            std::size_t depth = 0;
+            bool hasTitle = false;
+            std::string title;
+            std::string titleType;
+            std::string titleMode; // Atom 0.3: "xml", "escaped" or "base64"
+            std::string link;
+            std::string guid;
+            std::string about; // RDF: the item's address
+            std::string alternate;
+            std::string other;
+        };
 
-        std::string Link(std::string_view text)
+        struct Frame
         {
-            const std::string link = OneLine(text);
-            return IsWebAddress(link) ? link : std::string();
-        }
+            std::string local;
+            std::string base; // the xml:base in force
+        };
 
-        void Add(FeedResult& result, std::string title, std::string link)
+        // An HTML entity as libxml2 takes it back from getEntity: in text as
+        // characters, in an attribute value by name (decoded with the value).
+        struct Entity
         {
-            if (result.headlines.size() >= MaxHeadlines)
+            std::string name;
+            std::string value;
+            xmlEntity text{};
+            xmlEntity attribute{};
+        };
+
+        class Reader
+        {
+          public:
+            Reader(FeedResult& result, std::string address) : result_(result), address_(std::move(address)) {}
+
+            void Parse(const std::string& utf8);
+
+          private:
+            static Reader& Of(void* context) { return *static_cast<Reader*>(context); }
+
+            static void StartElement(void* context, const xmlChar* local, const xmlChar*, const xmlChar* ns, int, const xmlChar**,
+                                     int attributeCount, int, const xmlChar** attributes)
+            {
+                Of(context).Start(View(local), View(ns), Attributes{ attributes, attributeCount });
+            }
+            static void EndElement(void* context, const xmlChar*, const xmlChar*, const xmlChar*) { Of(context).End(); }
+            static void Characters(void* context, const xmlChar* text, int size)
+            {
+                Of(context).Text(std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(size)));
+            }
+            static xmlEntityPtr GetEntity(void* context, const xmlChar* name) { return Of(context).HtmlNamed(View(name)); }
+            static void EntityDeclaration(void* context, const xmlChar*, int, const xmlChar*, const xmlChar*, xmlChar*)
+            {
+                Of(context).Refuse("the document declares entities; entity expansion stays off");
+            }
+            static void UnparsedEntityDeclaration(void* context, const xmlChar*, const xmlChar*, const xmlChar*, const xmlChar*)
+            {
+                Of(context).Refuse("the document declares entities; entity expansion stays off");
+            }
+            static void Error(void* context, xmlErrorPtr error) { Of(context).Fault(error); }
+
+            void Start(std::string_view local, std::string_view ns, const Attributes& attributes);
+            void End();
+            void Text(std::string_view text);
+            xmlEntityPtr HtmlNamed(std::string_view name);
+            void Refuse(std::string why);
+            void Fault(xmlErrorPtr error);
+            void Root(std::string_view local, std::string_view ns, const Attributes& attributes);
+            void FieldDone();
+            void ItemDone();
+            void Stop();
+
+            FeedResult& result_;
+            std::string address_;
+            xmlParserCtxtPtr parser_ = nullptr;
+            Kind kind_ = Kind::Unknown;
+            bool sawChannel_ = false;
+            bool stopped_ = false;
+            std::string refusal_;
+            std::string fault_;
+            std::vector<Frame> frames_;
+            std::optional<Item> item_;
+            Field field_ = Field::None;
+            std::size_t fieldDepth_ = 0;
+            std::string fieldBase_;
+            std::string fieldRel_;
+            std::string text_;
+            std::map<std::string, std::unique_ptr<Entity>, std::less<>> entities_;
+        };
+
+        void Reader::Parse(const std::string& utf8)
+        {
+            xmlSAXHandler sax{};
+            sax.initialized = XML_SAX2_MAGIC;
+            sax.startElementNs = StartElement;
+            sax.endElementNs = EndElement;
+            sax.characters = Characters;
+            sax.cdataBlock = Characters;
+            sax.getEntity = GetEntity;
+            sax.entityDecl = EntityDeclaration;
+            sax.unparsedEntityDecl = UnparsedEntityDeclaration;
+            sax.serror = Error;
+            parser_ = xmlCreatePushParserCtxt(&sax, this, nullptr, 0, nullptr);
+            if (parser_ == nullptr)
+            {
+                Refuse("out of memory");
                 return;
-            title = Title(std::move(title));
+            }
+            // The bytes are UTF-8 already; nothing is fetched, no DTD is loaded and
+            // no entity is substituted.
+            xmlCtxtUseOptions(parser_, XML_PARSE_NONET | XML_PARSE_IGNORE_ENC | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+            xmlSwitchEncoding(parser_, XML_CHAR_ENCODING_UTF8);
+            std::size_t at = 0;
+            // Chunks of at most 1 MiB keep the length within an int for any size.
+            do
+            {
+                const std::size_t size = std::min<std::size_t>(utf8.size() - at, 1 << 20);
+                const bool last = at + size == utf8.size();
+                xmlParseChunk(parser_, utf8.data() + at, static_cast<int>(size), last ? 1 : 0);
+                at += size;
+            } while (at < utf8.size() && !stopped_ && fault_.empty());
+            // A DOCTYPE makes the parser start a document of its own even without a tree.
+            if (parser_->myDoc != nullptr)
+                xmlFreeDoc(parser_->myDoc);
+            xmlFreeParserCtxt(parser_);
+            parser_ = nullptr;
+
+            if (!refusal_.empty())
+            {
+                result_.error = refusal_;
+                result_.headlines.clear();
+            }
+            else if (kind_ == Kind::Unknown)
+                result_.error = "not well-formed XML: " + (fault_.empty() ? std::string("no root element") : fault_);
+            else if (kind_ == Kind::Rss && !sawChannel_ && fault_.empty())
+                result_.error = "an RSS document without a channel";
+            else if (!fault_.empty() && !stopped_ && result_.headlines.empty())
+                result_.error = "not well-formed XML: " + fault_;
+            else
+            {
+                result_.ok = true;
+                if (!fault_.empty() && !stopped_)
+                    result_.warning = "not well-formed XML: " + fault_ + "; kept the " +
+                                      std::to_string(result_.headlines.size()) +
+                                      (result_.headlines.size() == 1 ? " item" : " items") + " before it";
+            }
+        }
+
+        void Reader::Stop()
+        {
+            stopped_ = true;
+            xmlStopParser(parser_);
+        }
+
+        void Reader::Refuse(std::string why)
+        {
+            if (refusal_.empty())
+                refusal_ = std::move(why);
+            Stop();
+        }
+
+        void Reader::Fault(xmlErrorPtr error)
+        {
+            // Errors below fatal (an undeclared namespace prefix, say) do not stop
+            // the parse and lose nothing.
+            if (stopped_ || !fault_.empty() || error == nullptr || error->level < XML_ERR_FATAL)
+                return;
+            std::string message = error->message != nullptr ? OneLine(error->message) : std::string("error");
+            fault_ = "line " + std::to_string(error->line) + ": " + message;
+        }
+
+        void Reader::Root(std::string_view local, std::string_view ns, const Attributes& attributes)
+        {
+            const std::string version = attributes.Get("version").value_or("");
+            // A version shown as given when it looks like one.
+            const bool plain =
+                !version.empty() && version.size() <= 8 && version.find_first_not_of("0123456789.") == std::string::npos;
+            if (local == "rss")
+            {
+                kind_ = Kind::Rss;
+                result_.format = plain ? "RSS " + version : "RSS";
+            }
+            else if (local == "RDF" && ns == RdfNamespace)
+            {
+                kind_ = Kind::Rdf;
+                result_.format = "RSS 1.0";
+            }
+            else if (local == "feed")
+            {
+                kind_ = Kind::Atom;
+                result_.format = ns == Atom03Namespace || version == "0.3" ? "Atom 0.3" : "Atom 1.0";
+            }
+            else
+                Refuse("neither RSS nor Atom: the root element is <" + OneLine(RepairUtf8(local.substr(0, 64))) + ">");
+        }
+
+        void Reader::Start(std::string_view local, std::string_view ns, const Attributes& attributes)
+        {
+            if (frames_.size() >= MaxFeedDepth)
+            {
+                Refuse("elements nested deeper than " + std::to_string(MaxFeedDepth));
+                return;
+            }
+            std::string base = frames_.empty() ? address_ : frames_.back().base;
+            if (const std::optional<std::string> xmlBase = attributes.Get("base", XmlNamespace))
+                base = ResolveReference(base, OneLine(*xmlBase));
+            const bool channelChild = frames_.size() == 2 && frames_.back().local == "channel";
+            frames_.push_back({ std::string(local), std::move(base) });
+            const std::size_t depth = frames_.size();
+            if (depth == 1)
+            {
+                Root(local, ns, attributes);
+                return;
+            }
+            if (field_ != Field::None)
+                return; // markup inside a title or link: only its text counts
+            if (!item_)
+            {
+                if (kind_ != Kind::Atom && depth == 2 && local == "channel")
+                {
+                    sawChannel_ = true;
+                    if (ns == Rss090Namespace)
+                        result_.format = "RSS 0.90";
+                }
+                const bool item = kind_ == Kind::Atom ? local == "entry" && depth == 2
+                                                      : local == "item" && (channelChild || (kind_ == Kind::Rdf && depth == 2));
+                if (!item)
+                    return;
+                item_.emplace();
+                item_->ns = ns;
+                item_->depth = depth;
+                if (kind_ == Kind::Rdf)
+                    item_->about = WebLink(frames_.back().base, attributes.Get("about", RdfNamespace).value_or(""));
+                return;
+            }
+            // Only the item's own children in its own namespace: not <media:title>.
+            if (depth != item_->depth + 1 || ns != item_->ns)
+                return;
+            const std::string& here = frames_.back().base;
+            if (local == "title" && !item_->hasTitle)
+            {
+                field_ = Field::Title;
+                item_->titleType = LowerAscii(attributes.Get("type").value_or(""));
+                item_->titleMode = LowerAscii(attributes.Get("mode").value_or(""));
+            }
+            else if (local == "link" && kind_ == Kind::Atom)
+            {
+                fieldRel_ = attributes.Get("rel").value_or("");
+                if (const std::optional<std::string> href = attributes.Get("href"))
+                {
+                    text_ = *href;
+                    fieldBase_ = here;
+                    field_ = Field::AtomLink;
+                    FieldDone();
+                    return;
+                }
+                field_ = Field::AtomLink; // the address as the element's text
+            }
+            else if (local == "link" && item_->link.empty())
+                field_ = Field::Link;
+            else if (local == "guid" && kind_ == Kind::Rss && item_->guid.empty() &&
+                     attributes.Get("isPermaLink").value_or("") != "false")
+                field_ = Field::Guid;
+            else
+                return;
+            fieldDepth_ = depth;
+            fieldBase_ = here;
+            text_.clear();
+        }
+
+        void Reader::Text(std::string_view text)
+        {
+            if (field_ != Field::None)
+                text_.append(text.substr(0, MaxFieldBytes - std::min(MaxFieldBytes, text_.size())));
+        }
+
+        void Reader::End()
+        {
+            if (frames_.empty())
+                return;
+            const std::size_t depth = frames_.size();
+            if (field_ != Field::None && depth == fieldDepth_)
+                FieldDone();
+            if (item_ && depth == item_->depth)
+                ItemDone();
+            frames_.pop_back();
+        }
+
+        void Reader::FieldDone()
+        {
+            Item& item = *item_;
+            switch (field_)
+            {
+            case Field::Title:
+                item.hasTitle = true;
+                item.title = std::move(text_);
+                break;
+            case Field::Link: item.link = WebLink(fieldBase_, text_); break;
+            case Field::Guid: item.guid = WebLink(fieldBase_, text_); break;
+            case Field::AtomLink:
+            {
+                // The alternate link (a link without rel is one), else the first
+                // other one that is not the entry's own document.
+                const std::string link = WebLink(fieldBase_, text_);
+                if ((fieldRel_.empty() || fieldRel_ == "alternate") && item.alternate.empty())
+                    item.alternate = link;
+                else if (fieldRel_ != "self" && fieldRel_ != "edit" && item.other.empty())
+                    item.other = link;
+                break;
+            }
+            case Field::None: break;
+            }
+            field_ = Field::None;
+            text_.clear();
+        }
+
+        // Plain text from a title as its format writes it: Atom says by its type
+        // (and in 0.3 its mode); RSS titles are HTML by habit.
+        std::string TitleText(Kind kind, const Item& item)
+        {
+            if (kind != Kind::Atom)
+                return HtmlToText(item.title);
+            const std::string text = item.titleMode == "base64" ? DecodeBase64(item.title) : item.title;
+            const std::string& type = item.titleType;
+            const bool xhtml = type == "xhtml" || type == "application/xhtml+xml";
+            if (type == "html" || type == "text/html" || (xhtml && item.titleMode == "escaped"))
+                return HtmlToText(text);
+            return text;
+        }
+
+        // One line of well-formed text, shown as a reader shows it: no-break and
+        // line-separator spaces are spaces too.
+        std::string CleanTitle(const std::string& text)
+        {
+            const std::string folded = FoldC1Controls(RepairUtf8(text));
+            std::string spaced;
+            spaced.reserve(folded.size());
+            for (std::size_t i = 0; i < folded.size(); ++i)
+            {
+                const std::string_view rest = std::string_view(folded).substr(i);
+                if (rest.starts_with("\xC2\xA0"))
+                    ++i;
+                else if (rest.starts_with("\xE2\x80\xA8") || rest.starts_with("\xE2\x80\xA9"))
+                    i += 2;
+                else
+                {
+                    spaced += folded[i];
+                    continue;
+                }
+                spaced += ' ';
+            }
+            return CutUtf8(OneLine(spaced), MaxTitleBytes);
+        }
+
+        void Reader::ItemDone()
+        {
+            const Item item = std::move(*item_);
+            item_.reset();
+            std::string title = CleanTitle(TitleText(kind_, item));
             if (title.empty())
                 return;
-            result.headlines.push_back({ std::move(title), Link(link) });
+            std::string link;
+            if (kind_ == Kind::Atom)
+                link = !item.alternate.empty() ? item.alternate : item.other;
+            else
+                link = !item.link.empty() ? item.link : !item.guid.empty() ? item.guid : item.about;
+            result_.headlines.push_back({ std::move(title), std::move(link) });
+            if (result_.headlines.size() >= MaxHeadlines)
+                Stop(); // enough: the rest is not read
         }
 
-        void ReadRss(const pugi::xml_node& channel, FeedResult& result)
+        xmlEntityPtr Reader::HtmlNamed(std::string_view name)
         {
-            for (pugi::xml_node item = channel.first_child(); item; item = item.next_sibling())
+            auto found = entities_.find(name);
+            if (found == entities_.end())
             {
-                if (item.type() != pugi::node_element || LocalName(item) != "item")
-                    continue;
-                std::string link = AllText(Child(item, "link"));
-                const pugi::xml_node guid = Child(item, "guid");
-                // A guid is the item's address unless it says it is not one.
-                if (OneLine(link).empty() && guid && std::string_view(guid.attribute("isPermaLink").value()) != "false")
-                    link = AllText(guid);
-                Add(result, AllText(Child(item, "title")), link);
-            }
-        }
-
-        std::string AtomLink(const pugi::xml_node& entry)
-        {
-            std::string fallback;
-            for (pugi::xml_node n = entry.first_child(); n; n = n.next_sibling())
-            {
-                if (n.type() != pugi::node_element || LocalName(n) != "link")
-                    continue;
-                const std::string_view rel = n.attribute("rel").value();
-                if (rel.empty() || rel == "alternate")
-                    return n.attribute("href").value();
-                if (fallback.empty() && rel != "self" && rel != "edit")
-                    fallback = n.attribute("href").value();
-            }
-            return fallback;
-        }
-
-        void ReadAtom(const pugi::xml_node& feed, FeedResult& result)
-        {
-            for (pugi::xml_node entry = feed.first_child(); entry; entry = entry.next_sibling())
-            {
-                if (entry.type() != pugi::node_element || LocalName(entry) != "entry")
-                    continue;
-                const pugi::xml_node title = Child(entry, "title");
-                std::string text = AllText(title);
-                if (std::string_view(title.attribute("type").value()) == "html")
-                    text = HtmlToText(text);
-                Add(result, std::move(text), AtomLink(entry));
-            }
-        }
-
-        bool IsSpace(char c)
-        {
-            return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-        }
-
-        // The entity at html[i] ('&'), appended decoded; returns its length, or 0
-        // when it is not one the reader knows (the '&' then stays as it is).
-        std::size_t DecodeEntity(std::string_view html, std::size_t i, std::string& out)
-        {
-            const std::size_t semi = html.find(';', i);
-            if (semi == std::string_view::npos || semi - i > 10)
-                return 0;
-            const std::string_view name = html.substr(i + 1, semi - i - 1);
-            static constexpr std::pair<std::string_view, std::string_view> Named[] = {
-                { "amp", "&" }, { "lt", "<" }, { "gt", ">" }, { "quot", "\"" }, { "apos", "'" }, { "nbsp", " " },
-            };
-            for (const auto& [key, value] : Named)
-                if (name == key)
+                std::string value = HtmlEntity(name);
+                if (value.empty())
+                    return nullptr;
+                auto entity = std::make_unique<Entity>();
+                entity->name = name;
+                entity->value = std::move(value);
+                for (xmlEntity* e : { &entity->text, &entity->attribute })
                 {
-                    out += value;
-                    return semi - i + 1;
+                    e->type = XML_ENTITY_DECL;
+                    e->name = reinterpret_cast<const xmlChar*>(entity->name.c_str());
+                    e->content = reinterpret_cast<xmlChar*>(entity->value.data());
+                    e->length = static_cast<int>(entity->value.size());
                 }
-            if (name.size() < 2 || name[0] != '#')
-                return 0;
-            const bool hex = name[1] == 'x' || name[1] == 'X';
-            const std::string_view digits = name.substr(hex ? 2 : 1);
-            if (digits.empty())
-                return 0;
-            std::uint32_t cp = 0;
-            for (const char c : digits)
-            {
-                std::uint32_t d = 0;
-                if (c >= '0' && c <= '9')
-                    d = static_cast<std::uint32_t>(c - '0');
-                else if (hex && c >= 'a' && c <= 'f')
-                    d = static_cast<std::uint32_t>(c - 'a' + 10);
-                else if (hex && c >= 'A' && c <= 'F')
-                    d = static_cast<std::uint32_t>(c - 'A' + 10);
-                else
-                    return 0;
-                cp = cp * (hex ? 16 : 10) + d;
+                // Predefined entities go out as characters; in an attribute
+                // libxml2 would keep only their first byte, so there the name stays.
+                entity->text.etype = XML_INTERNAL_PREDEFINED_ENTITY;
+                entity->attribute.etype = XML_INTERNAL_GENERAL_ENTITY;
+                found = entities_.emplace(std::string(name), std::move(entity)).first;
             }
-            out += CodePointToUtf8(cp);
-            return semi - i + 1;
+            Entity& entity = *found->second;
+            return parser_->instate == XML_PARSER_ATTRIBUTE_VALUE ? &entity.attribute : &entity.text;
+        }
+
+        void Silent(void*, const char*, ...) {}
+
+        void InitLibxml()
+        {
+            static const bool ready = []
+            {
+                xmlInitParser();
+                // Errors reach the reader through its context; nothing goes to stderr.
+                xmlSetGenericErrorFunc(nullptr, Silent);
+                return true;
+            }();
+            (void)ready;
         }
     } // namespace
 
-    std::string HtmlToText(std::string_view html)
+    FeedResult ParseFeed(std::string_view bytes, const FeedSource& source)
     {
-        std::string out;
-        for (std::size_t i = 0; i < html.size();)
-        {
-            if (html[i] == '<')
-            {
-                const std::size_t close = html.find('>', i);
-                if (close == std::string_view::npos)
-                    break; // an unclosed tag: the rest is markup
-                out += ' ';
-                i = close + 1;
-                continue;
-            }
-            if (html[i] == '&')
-                if (const std::size_t used = DecodeEntity(html, i, out); used != 0)
-                {
-                    i += used;
-                    continue;
-                }
-            out += html[i++];
-        }
-        return out;
-    }
-
-    std::string DeclaredEncoding(std::string_view bytes)
-    {
-        if (!bytes.starts_with("<?xml"))
-            return {};
-        const std::string_view decl = bytes.substr(0, bytes.find("?>"));
-        std::size_t at = decl.find("encoding");
-        if (at == std::string_view::npos)
-            return {};
-        at += 8;
-        while (at < decl.size() && IsSpace(decl[at]))
-            ++at;
-        if (at >= decl.size() || decl[at] != '=')
-            return {};
-        ++at;
-        while (at < decl.size() && IsSpace(decl[at]))
-            ++at;
-        if (at >= decl.size() || (decl[at] != '"' && decl[at] != '\''))
-            return {};
-        const std::size_t end = decl.find(decl[at], at + 1);
-        if (end == std::string_view::npos)
-            return {};
-        return LowerAscii(decl.substr(at + 1, end - at - 1));
-    }
-
-    FeedResult ParseFeed(std::string_view bytes)
-    {
+        InitLibxml();
         FeedResult result;
-        std::string utf8;
-        pugi::xml_encoding encoding = pugi::encoding_utf8;
-        const bool utf16 = bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
-        if (bytes.starts_with("\xEF\xBB\xBF"))
-            bytes.remove_prefix(3);
-        const std::string declared = utf16 ? std::string() : DeclaredEncoding(bytes);
-        if (utf16)
-            encoding = pugi::encoding_auto;
-        else if (declared.empty() || declared == "utf-8" || declared == "utf8" || declared == "us-ascii")
-            utf8 = RepairUtf8(bytes);
-        else if (declared == "iso-8859-1" || declared == "latin1" || declared == "windows-1252" || declared == "cp1252")
-            utf8 = Cp1252ToUtf8(bytes); // what publishers who say Latin-1 mostly mean
-        else
+        DecodedText text = DecodeDocument(bytes, source.charset);
+        if (!text.ok)
         {
-            result.error = "unsupported encoding " + declared;
+            result.error = text.error;
             return result;
         }
-        pugi::xml_document doc;
-        const pugi::xml_parse_result parsed = utf16 ? doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default, encoding)
-                                                    : doc.load_buffer(utf8.data(), utf8.size(), pugi::parse_default, encoding);
-        if (!parsed)
-        {
-            result.error =
-                std::string("not well-formed XML: ") + parsed.description() + " at byte " + std::to_string(parsed.offset);
-            return result;
-        }
-        const pugi::xml_node root = doc.document_element();
-        if (LocalName(root) == "rss")
-        {
-            const pugi::xml_node channel = Child(root, "channel");
-            if (!channel)
-            {
-                result.error = "an RSS document without a channel";
-                return result;
-            }
-            ReadRss(channel, result);
-        }
-        else if (LocalName(root) == "feed")
-            ReadAtom(root, result);
-        else
-        {
-            result.error = "neither RSS nor Atom: the root element is <" + std::string(root.name()) + ">";
-            return result;
-        }
-        result.ok = true;
+        result.encoding = text.encoding;
+        Reader(result, source.address).Parse(text.utf8);
         return result;
     }
 } // namespace content

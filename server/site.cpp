@@ -172,7 +172,7 @@ namespace content
             if (const auto old = sources_.find(channel.code); old != sources_.end())
                 state = std::move(old->second); // a channel keeps its headlines until its new source is read
             if (state.source != channel.source)
-                state = SourceState{ channel.source, std::move(state.headlines), std::nullopt, {}, {} };
+                state = SourceState{ channel.source, std::move(state.headlines), std::nullopt, {}, {}, {} };
         }
         sources_ = std::move(sources);
         channels_ = std::move(parsed.channels);
@@ -261,6 +261,9 @@ namespace content
         if (!state.lastError.empty())
             options_.note("channel " + channel.code + ": " + channel.source + " reads again");
         state.lastError.clear();
+        if (!feed.warning.empty() && feed.warning != state.lastWarning)
+            options_.note("channel " + channel.code + ": " + feed.warning);
+        state.lastWarning = feed.warning;
         if (state.headlines == feed.headlines)
             return false;
         state.headlines = std::move(feed.headlines);

@@ -91,6 +91,7 @@ namespace content
             std::optional<Stamp> stamp;                     // of a local source when last read
             std::chrono::steady_clock::time_point due{};    // of a web source
             std::string lastError;
+            std::string lastWarning;
         };
         using Generated = std::map<std::string, Document>;
 

@@ -87,26 +87,42 @@ namespace content
                 return 0;
             return len;
         }
+
+        // The well-formed UTF-8 sequences of the text, and in place of each byte
+        // that is not part of one U+FFFD, or its Windows-1252 character.
+        std::string Repaired(std::string_view text, bool strayAsCp1252)
+        {
+            std::string out;
+            out.reserve(text.size());
+            for (std::size_t i = 0; i < text.size();)
+            {
+                std::uint32_t cp = 0;
+                const std::size_t len = DecodeAt(text, i, cp);
+                if (len == 0)
+                {
+                    out += strayAsCp1252 ? Cp1252ToUtf8(text.substr(i, 1)) : std::string(Replacement);
+                    ++i;
+                    continue;
+                }
+                out.append(text.substr(i, len));
+                i += len;
+            }
+            return out;
+        }
+
+        std::string Cased(std::string_view text, char from, char to)
+        {
+            std::string out(text);
+            for (char& c : out)
+                if (c >= from && c <= from + 25)
+                    c = static_cast<char>(c - from + to);
+            return out;
+        }
     } // namespace
 
     std::string RepairUtf8(std::string_view text)
     {
-        std::string out;
-        out.reserve(text.size());
-        for (std::size_t i = 0; i < text.size();)
-        {
-            std::uint32_t cp = 0;
-            const std::size_t len = DecodeAt(text, i, cp);
-            if (len == 0)
-            {
-                out += Replacement;
-                ++i;
-                continue;
-            }
-            out.append(text.substr(i, len));
-            i += len;
-        }
-        return out;
+        return Repaired(text, false);
     }
 
     std::string CutUtf8(std::string_view text, std::size_t max)
@@ -161,6 +177,43 @@ namespace content
             }
             else
                 AppendUtf8(out, u);
+        }
+        return out;
+    }
+
+    bool IsUtf8(std::string_view text)
+    {
+        for (std::size_t i = 0; i < text.size();)
+        {
+            std::uint32_t cp = 0;
+            const std::size_t len = DecodeAt(text, i, cp);
+            if (len == 0)
+                return false;
+            i += len;
+        }
+        return true;
+    }
+
+    std::string Utf8WithStrayCp1252(std::string_view text)
+    {
+        return Repaired(text, true);
+    }
+
+    std::string FoldC1Controls(std::string_view text)
+    {
+        std::string out;
+        out.reserve(text.size());
+        for (std::size_t i = 0; i < text.size(); ++i)
+        {
+            // U+0080 to U+009F are C2 80 to C2 9F in UTF-8.
+            const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+            if (static_cast<unsigned char>(text[i]) == 0xC2 && next >= 0x80 && next < 0xA0)
+            {
+                out += Cp1252ToUtf8(text.substr(i + 1, 1));
+                ++i;
+                continue;
+            }
+            out += text[i];
         }
         return out;
     }
@@ -224,10 +277,11 @@ namespace content
 
     std::string LowerAscii(std::string_view text)
     {
-        std::string out(text);
-        for (char& c : out)
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
-        return out;
+        return Cased(text, 'A', 'a');
+    }
+
+    std::string UpperAscii(std::string_view text)
+    {
+        return Cased(text, 'a', 'A');
     }
 } // namespace content

@@ -25,6 +25,18 @@ namespace content
     // become U+FFFD.
     std::string Cp1252ToUtf8(std::string_view text);
 
+    // Whether the text is well-formed UTF-8.
+    bool IsUtf8(std::string_view text);
+
+    // Text that is meant to be UTF-8 with the bytes that are not read as
+    // Windows-1252: what a publisher who pastes from a Windows program produces.
+    std::string Utf8WithStrayCp1252(std::string_view text);
+
+    // Well-formed UTF-8 with the C1 control characters U+0080 to U+009F read as the
+    // Windows-1252 characters of the same bytes, as every browser does (U+FFFD for
+    // the five that the code page leaves undefined).
+    std::string FoldC1Controls(std::string_view text);
+
     // Well-formed UTF-8 text in Windows-1252; a character the code page lacks
     // becomes "?".
     std::string Utf8ToCp1252(std::string_view text);
@@ -36,6 +48,7 @@ namespace content
     // The code point in UTF-8; U+FFFD for NUL, a surrogate or a value past U+10FFFF.
     std::string CodePointToUtf8(std::uint32_t cp);
 
-    // ASCII lower case; other bytes unchanged.
+    // ASCII lower or upper case; other bytes unchanged.
     std::string LowerAscii(std::string_view text);
+    std::string UpperAscii(std::string_view text);
 } // namespace content

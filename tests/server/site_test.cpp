@@ -17,7 +17,7 @@ namespace content::test
             ASSERT_TRUE(good);
             const std::string rss = RssFeed({ "First", "Second", "Third" });
             const std::vector<std::string> bad = {
-                rss.substr(0, rss.size() / 2),                           // half written
+                rss.substr(0, rss.find("</item>")),                      // written up to its first item's end
                 "<html><body>Service unavailable</body></html>",         // an error page
                 RssFeed(std::vector<std::string>(300, "Padding title")), // past the cap
             };
@@ -32,6 +32,12 @@ namespace content::test
             }
             EXPECT_GE(notes.size(), bad.size());
 
+            // Cut after its second item: the two are served, and the fault is noted.
+            Write(folder / "feeds/world.rss", rss.substr(0, rss.rfind("</item>")));
+            EXPECT_TRUE(site->Refresh());
+            EXPECT_EQ(Get("headlines/world.txt")->body, "First\thttp://news.example/0\nSecond\thttp://news.example/1\n");
+            EXPECT_NE(notes.back().find("channel world: not well-formed XML"), std::string::npos) << notes.back();
+
             Write(folder / "feeds/world.rss", rss);
             EXPECT_TRUE(site->Refresh());
             const httplib::Result fresh = Get("headlines/world.txt", { { "If-None-Match", good->get_header_value("ETag") } });
@@ -42,6 +48,22 @@ namespace content::test
             EXPECT_GT(*ParseHttpDate(fresh->get_header_value("Last-Modified")),
                       *ParseHttpDate(good->get_header_value("Last-Modified")));
             EXPECT_FALSE(site->Refresh()); // nothing changed since
+        }
+
+        TEST_F(ContentTest, ATooDeepSourceIsRefusedWhileTheOtherChannelsServe)
+        {
+            std::string deep = "<rss><channel><item><title>";
+            for (int i = 0; i < 240000; ++i)
+                deep += "<b>";
+            Write(folder / "feeds/tech.atom", deep);
+            SiteOptions options = Options();
+            options.maxSourceBytes = 1024 * 1024;
+            Start(std::move(options));
+            EXPECT_EQ(Get("headlines/tech.txt")->body, "");
+            EXPECT_EQ(Get("headlines/world.txt")->body,
+                      "First\thttp://news.example/0\nZ\xC3\xBCrich wins\thttp://news.example/1\n");
+            ASSERT_EQ(notes.size(), 1u);
+            EXPECT_EQ(notes[0], "channel tech: elements nested deeper than 64; no headlines yet");
         }
 
         TEST_F(ContentTest, WebSourcesRssAndAtomRefreshAndKeepTheLastGood)
