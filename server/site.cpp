@@ -1,6 +1,7 @@
 #include "server/site.h"
 
 #include "server/documents.h"
+#include "server/encoding.h"
 #include "server/request_path.h"
 #include "server/source.h"
 #include "server/text.h"
@@ -172,7 +173,12 @@ namespace content
             if (const auto old = sources_.find(channel.code); old != sources_.end())
                 state = std::move(old->second); // a channel keeps its headlines until its new source is read
             if (state.source != channel.source)
-                state = SourceState{ channel.source, std::move(state.headlines), std::nullopt, {}, {}, {} };
+            {
+                SourceState fresh;
+                fresh.source = channel.source;
+                fresh.headlines = std::move(state.headlines);
+                state = std::move(fresh);
+            }
         }
         sources_ = std::move(sources);
         channels_ = std::move(parsed.channels);
@@ -223,33 +229,58 @@ namespace content
 
     bool Site::ReadSource(const Channel& channel, SourceState& state, std::chrono::steady_clock::time_point now, bool force)
     {
-        SourceBytes read;
-        if (IsWebAddress(channel.source))
-        {
-            if (!force && now < state.due)
-                return false;
-            state.due = now + channel.refresh;
-            read = FetchCapped(channel.source, options_.maxSourceBytes, options_.fetchTimeout);
-        }
-        else
+        if (!IsWebAddress(channel.source))
         {
             const std::optional<fs::path> file = InFolder(channel.source);
             const std::optional<Stamp> stamp = file ? StampOf(*file) : std::nullopt;
             if (!force && stamp && stamp == state.stamp)
                 return false;
             state.stamp = stamp;
+            SourceBytes read;
             if (file)
                 read = ReadFileCapped(*file, options_.maxSourceBytes);
             else
                 read.error = "no file " + channel.source + " in the content folder";
             if (!read.ok && !force && read.error == state.lastError)
                 return false; // still missing: said already
+            FeedResult feed;
+            if (read.ok)
+                feed = ParseFeed(read.bytes);
+            else
+                feed.error = read.error;
+            return TakeFeed(channel, state, std::move(feed));
         }
+        if (!force && now < state.due)
+            return false;
+        const SourceBytes read =
+            FetchCapped(channel.source, options_.maxSourceBytes, options_.fetchTimeout, state.etag, state.lastModified);
         FeedResult feed;
-        if (read.ok)
-            feed = ParseFeed(read.bytes);
-        else
+        if (read.ok && !read.notModified)
+            feed = ParseFeed(read.bytes, { read.address, CharsetOf(read.contentType) });
+        else if (!read.ok)
             feed.error = read.error;
+        // A source that fails is asked less often, doubling up to MaxBackOff.
+        const bool failed = !read.ok || (!read.notModified && !feed.ok);
+        state.failures = failed ? std::min(state.failures + 1, 16) : 0;
+        std::chrono::seconds wait = channel.refresh;
+        if (failed)
+            wait = std::max(wait, std::min(wait * (1 << state.failures), MaxBackOff));
+        state.due = now + wait;
+        if (read.notModified)
+        {
+            if (!state.lastError.empty())
+                options_.note("channel " + channel.code + ": " + channel.source + " reads again");
+            state.lastError.clear();
+            return false;
+        }
+        // Only an answer that read well is asked about again by its validators.
+        state.etag = feed.ok ? read.etag : std::string();
+        state.lastModified = feed.ok ? read.lastModified : std::string();
+        return TakeFeed(channel, state, std::move(feed));
+    }
+
+    bool Site::TakeFeed(const Channel& channel, SourceState& state, FeedResult feed)
+    {
         if (!feed.ok)
         {
             if (feed.error != state.lastError)
@@ -264,6 +295,8 @@ namespace content
         if (!feed.warning.empty() && feed.warning != state.lastWarning)
             options_.note("channel " + channel.code + ": " + feed.warning);
         state.lastWarning = feed.warning;
+        state.format = feed.format;
+        state.encoding = feed.encoding;
         if (state.headlines == feed.headlines)
             return false;
         state.headlines = std::move(feed.headlines);

@@ -45,6 +45,9 @@ namespace content
     };
 
     constexpr std::size_t MaxFileBytes = 64 * 1024 * 1024;
+    // A web source that keeps failing is asked again after twice the wait of the
+    // time before, up to this (or its refresh time, when that is longer).
+    constexpr std::chrono::seconds MaxBackOff{ 3600 };
     constexpr std::string_view ChannelsFile = "channels.xml";
     constexpr std::string_view SponsorFile = "sponsor.xml";
 
@@ -92,6 +95,13 @@ namespace content
             std::chrono::steady_clock::time_point due{};    // of a web source
             std::string lastError;
             std::string lastWarning;
+            // Of a web source: the validators of the last answer that read well,
+            // and the failures in a row since.
+            std::string etag;
+            std::string lastModified;
+            int failures = 0;
+            std::string format;
+            std::string encoding;
         };
         using Generated = std::map<std::string, Document>;
 
@@ -101,6 +111,8 @@ namespace content
         bool ReadChannels(bool force);
         bool ReadSponsor(bool force);
         bool ReadSource(const Channel& channel, SourceState& state, std::chrono::steady_clock::time_point now, bool force);
+        // Whether the parsed source changed the channel's headlines; notes what went wrong.
+        bool TakeFeed(const Channel& channel, SourceState& state, FeedResult feed);
         void Rebuild();
         std::optional<Document> FindFile(const std::string& name) const;
 

@@ -1,11 +1,16 @@
 #include "server/source.h"
 
+#include "server/address.h"
 #include "server/text.h"
 
 #include <httplib.h>
 
 #include <charconv>
 #include <fstream>
+
+#ifndef CONTENT_SERVER_VERSION
+#define CONTENT_SERVER_VERSION "0"
+#endif
 
 namespace content
 {
@@ -37,74 +42,103 @@ namespace content
         return result;
     }
 
-    SourceBytes FetchCapped(const std::string& address, std::size_t maxBytes, std::chrono::seconds timeout)
+    std::string UserAgent()
+    {
+        return "Norvale-content-server/" CONTENT_SERVER_VERSION;
+    }
+
+    SourceBytes FetchCapped(const std::string& address, std::size_t maxBytes, std::chrono::seconds timeout,
+                            const std::string& etag, const std::string& lastModified)
     {
         SourceBytes result;
-        if (!IsWebAddress(address))
-        {
-            result.error = "not an http(s) address: " + address;
-            return result;
-        }
-        const std::size_t hostEnd = address.find_first_of("/?#", address.find("://") + 3);
-        const std::string origin = address.substr(0, hostEnd);
-        const std::string path = hostEnd == std::string::npos ? "/" : address.substr(hostEnd);
-        httplib::Client client(origin);
-        client.set_connection_timeout(timeout);
-        client.set_read_timeout(timeout);
-        client.set_write_timeout(timeout);
-        client.set_follow_location(true);
-        bool tooLarge = false;
-        bool tooSlow = false;
-        std::string body;
+        httplib::Headers headers{ { "User-Agent", UserAgent() }, { "Accept-Encoding", "gzip" } };
+        if (!etag.empty())
+            headers.emplace("If-None-Match", etag);
+        if (!lastModified.empty())
+            headers.emplace("If-Modified-Since", lastModified);
         // A source that trickles its bytes in must still end in bounded time.
         const auto deadline = std::chrono::steady_clock::now() + 2 * timeout;
-        const httplib::Result answer = client.Get(
-            path, httplib::Headers{ { "User-Agent", "Norvale content server" } },
-            [&](const httplib::Response& response)
+        // Redirects are followed here rather than by the client library, which
+        // takes a 304 for one; the last address is the base of relative links.
+        std::string at = address;
+        for (int redirects = 0;; ++redirects)
+        {
+            if (!IsWebAddress(at))
             {
-                // A declared length past the cap ends the fetch before the body.
-                const std::string length = response.get_header_value("Content-Length");
-                unsigned long long declared = 0;
-                const auto [end, ec] = std::from_chars(length.data(), length.data() + length.size(), declared);
-                if ((ec == std::errc() && declared > maxBytes) || ec == std::errc::result_out_of_range)
-                    tooLarge = true;
-                return !tooLarge;
-            },
-            [&](const char* data, std::size_t size)
-            {
-                tooSlow = std::chrono::steady_clock::now() > deadline;
-                if (tooSlow)
-                    return false;
-                if (body.size() + size > maxBytes)
+                result.error = "not an http(s) address: " + at;
+                return result;
+            }
+            const std::size_t hostEnd = at.find_first_of("/?#", at.find("://") + 3);
+            httplib::Client client(at.substr(0, hostEnd));
+            client.set_connection_timeout(timeout);
+            client.set_read_timeout(timeout);
+            client.set_write_timeout(timeout);
+            int status = 0;
+            std::string location;
+            bool tooLarge = false;
+            bool tooSlow = false;
+            std::string body;
+            const httplib::Result answer = client.Get(
+                hostEnd == std::string::npos ? "/" : at.substr(hostEnd), headers,
+                [&](const httplib::Response& response)
                 {
-                    tooLarge = true;
-                    return false;
+                    status = response.status;
+                    location = response.get_header_value("Location");
+                    result.contentType = response.get_header_value("Content-Type");
+                    result.etag = response.get_header_value("ETag");
+                    result.lastModified = response.get_header_value("Last-Modified");
+                    // A declared length past the cap ends the fetch before the body.
+                    const std::string length = response.get_header_value("Content-Length");
+                    unsigned long long declared = 0;
+                    const auto [end, ec] = std::from_chars(length.data(), length.data() + length.size(), declared);
+                    if ((ec == std::errc() && declared > maxBytes) || ec == std::errc::result_out_of_range)
+                        tooLarge = true;
+                    // Only a 200's body is read.
+                    return !tooLarge && status == 200;
+                },
+                [&](const char* data, std::size_t size)
+                {
+                    tooSlow = std::chrono::steady_clock::now() > deadline;
+                    if (tooSlow)
+                        return false;
+                    if (body.size() + size > maxBytes)
+                    {
+                        tooLarge = true;
+                        return false;
+                    }
+                    body.append(data, size);
+                    return true;
+                });
+            if (tooLarge)
+                result.error = at + " is larger than " + std::to_string(maxBytes) + " bytes";
+            else if (tooSlow)
+                result.error = at + " took longer than " + std::to_string(2 * timeout.count()) + " seconds";
+            else if (status == 0 || (status == 200 && !answer))
+                result.error = at + ": " + httplib::to_string(answer.error());
+            else if ((status == 301 || status == 302 || status == 303 || status == 307 || status == 308) && !location.empty())
+            {
+                if (redirects == MaxRedirects)
+                    result.error = address + ": more than " + std::to_string(MaxRedirects) + " redirects";
+                else
+                {
+                    at = ResolveReference(at, location);
+                    continue;
                 }
-                body.append(data, size);
-                return true;
-            });
-        if (tooLarge)
-        {
-            result.error = address + " is larger than " + std::to_string(maxBytes) + " bytes";
+            }
+            else if (status == 304 && (!etag.empty() || !lastModified.empty()))
+            {
+                result.ok = true;
+                result.notModified = true;
+            }
+            else if (status != 200)
+                result.error = at + ": status " + std::to_string(status);
+            else
+            {
+                result.ok = true;
+                result.bytes = std::move(body);
+                result.address = at;
+            }
             return result;
         }
-        if (tooSlow)
-        {
-            result.error = address + " took longer than " + std::to_string(2 * timeout.count()) + " seconds";
-            return result;
-        }
-        if (!answer)
-        {
-            result.error = address + ": " + httplib::to_string(answer.error());
-            return result;
-        }
-        if (answer->status != 200)
-        {
-            result.error = address + ": status " + std::to_string(answer->status);
-            return result;
-        }
-        result.ok = true;
-        result.bytes = std::move(body);
-        return result;
     }
 } // namespace content

@@ -1,6 +1,9 @@
 // What the server does when its sources change or fail, and the exported tree.
 #include "fixture.h"
 #include "server/http_date.h"
+#include "server/source.h"
+
+#include <zlib.h>
 
 #include <thread>
 
@@ -9,6 +12,21 @@ namespace content::test
     namespace
     {
         using namespace std::chrono_literals;
+
+        std::string Gzip(const std::string& data)
+        {
+            z_stream z{};
+            deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY); // 16: a gzip wrapper
+            std::string out(deflateBound(&z, static_cast<uLong>(data.size())), '\0');
+            z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+            z.avail_in = static_cast<uInt>(data.size());
+            z.next_out = reinterpret_cast<Bytef*>(out.data());
+            z.avail_out = static_cast<uInt>(out.size());
+            deflate(&z, Z_FINISH);
+            out.resize(z.total_out);
+            deflateEnd(&z);
+            return out;
+        }
 
         TEST_F(ContentTest, ABrokenOrHugeLocalSourceKeepsTheLastGoodHeadlines)
         {
@@ -144,20 +162,123 @@ namespace content::test
                    std::tuple{ 200, std::string(), true }, std::tuple{ 200, std::string("not xml"), false } })
             {
                 answer(s, b, flood);
-                EXPECT_FALSE(site->Refresh(t += 31s));
+                EXPECT_FALSE(site->Refresh(t += MaxBackOff + 1s));
                 EXPECT_EQ(Get("headlines/web.txt")->body, "Atom two\thttps://news.example/a0\n") << s << " " << b.size();
             }
             answer(200, "", false, true);
             const auto before = std::chrono::steady_clock::now();
-            EXPECT_FALSE(site->Refresh(t += 31s));
+            EXPECT_FALSE(site->Refresh(t += MaxBackOff + 1s));
             // Given up after about 2 s, not after the 24 s the whole feed would take.
             EXPECT_LT(std::chrono::steady_clock::now() - before, 8s);
             EXPECT_EQ(Get("headlines/web.txt")->body, "Atom two\thttps://news.example/a0\n");
 
             feeds.stop();
             serving.join();
-            EXPECT_FALSE(site->Refresh(t += 31s)); // the host is gone
+            EXPECT_FALSE(site->Refresh(t += MaxBackOff + 1s)); // the host is gone
             EXPECT_EQ(Get("headlines/web.txt")->body, "Atom two\thttps://news.example/a0\n");
+        }
+
+        TEST_F(ContentTest, WebSourcesAreAskedPolitely)
+        {
+            // A host that has moved the feed, speaks gzip, names the charset only in
+            // its header, knows its validators and can be made to fail.
+            httplib::Server feeds;
+            std::mutex m;
+            std::vector<httplib::Headers> requests;
+            int status = 200;
+            feeds.Get("/news/feed",
+                      [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/latest/feed", 301); });
+            feeds.Get("/latest/feed",
+                      [&](const httplib::Request& req, httplib::Response& res)
+                      {
+                          std::lock_guard lock(m);
+                          requests.push_back(req.headers);
+                          res.status = status;
+                          if (status != 200)
+                              return;
+                          if (req.get_header_value("If-None-Match") == "\"v1\"")
+                          {
+                              res.status = 304;
+                              return;
+                          }
+                          res.set_header("ETag", "\"v1\"");
+                          res.set_header("Last-Modified", "Thu, 01 Jan 2026 00:00:00 GMT");
+                          res.set_header("Content-Encoding", "gzip");
+                          res.set_content(Gzip("<rss version=\"2.0\"><channel><item><title>\xF0\xD2\xC9\xD7\xC5\xD4</title>"
+                                               "<link>story/1</link></item></channel></rss>"),
+                                          "application/rss+xml; charset=koi8-r");
+                      });
+            const int port = feeds.bind_to_any_port("127.0.0.1");
+            std::thread serving([&] { feeds.listen_after_bind(); });
+            while (!feeds.is_running())
+                std::this_thread::sleep_for(1ms);
+            const std::string address = "http://127.0.0.1:" + std::to_string(port) + "/news/";
+            Write(folder / "channels.xml", "<channels><channel code=\"web\"><name>Web</name><source refresh=\"30\">" + address +
+                                               "feed</source></channel></channels>");
+            Start();
+            // The link is relative to where the feed was found.
+            const std::string headlines =
+                "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82\thttp://127.0.0.1:" + std::to_string(port) +
+                "/latest/story/1\n";
+            EXPECT_EQ(Get("headlines/web.txt")->body, headlines);
+
+            auto t = std::chrono::steady_clock::now();
+            // How many requests a refresh that many seconds later makes.
+            auto poll = [&](std::chrono::seconds later)
+            {
+                std::size_t before = 0;
+                {
+                    std::lock_guard lock(m);
+                    before = requests.size();
+                }
+                site->Refresh(t += later);
+                std::lock_guard lock(m);
+                return requests.size() - before;
+            };
+            EXPECT_EQ(poll(31s), 1u); // answered 304
+            EXPECT_EQ(Get("headlines/web.txt")->body, headlines);
+            {
+                std::lock_guard lock(m);
+                ASSERT_EQ(requests.size(), 2u);
+                for (const auto& headers : requests)
+                {
+                    EXPECT_EQ(headers.find("User-Agent")->second, "Norvale-content-server/" CONTENT_SERVER_VERSION);
+                    EXPECT_EQ(headers.find("Accept-Encoding")->second, "gzip");
+                }
+                EXPECT_EQ(requests[0].count("If-None-Match"), 0u);
+                EXPECT_EQ(requests[1].find("If-None-Match")->second, "\"v1\"");
+                EXPECT_EQ(requests[1].find("If-Modified-Since")->second, "Thu, 01 Jan 2026 00:00:00 GMT");
+            }
+
+            // Failing, the host is asked after 60 s, then 120 s, ... up to an hour.
+            {
+                std::lock_guard lock(m);
+                status = 503;
+            }
+            EXPECT_EQ(poll(31s), 1u);
+            for (const auto wait : { 60s, 120s, 240s, 480s, 960s, 1920s, 3600s, 3600s })
+            {
+                EXPECT_EQ(poll(wait - 1s), 0u) << wait.count();
+                EXPECT_EQ(poll(2s), 1u) << wait.count();
+            }
+            EXPECT_EQ(Get("headlines/web.txt")->body, headlines);
+
+            // Well again: the whole document (no validators after a failure), then every 30 s.
+            {
+                std::lock_guard lock(m);
+                status = 200;
+            }
+            EXPECT_EQ(poll(3601s), 1u);
+            EXPECT_EQ(poll(29s), 0u);
+            EXPECT_EQ(poll(2s), 1u);
+            {
+                std::lock_guard lock(m);
+                EXPECT_EQ(requests[requests.size() - 2].count("If-None-Match"), 0u);
+                EXPECT_EQ(requests.back().count("If-None-Match"), 1u);
+            }
+            EXPECT_EQ(Get("headlines/web.txt")->body, headlines);
+            feeds.stop();
+            serving.join();
         }
 
         TEST_F(ContentTest, PublisherFilesReloadAndABrokenOneChangesNothing)
