@@ -1,6 +1,6 @@
 // The ticker's content server: serves the content folder and the documents made
-// from its channels, sponsor and feed sources until SIGINT or SIGTERM, or writes
-// them all into a folder with --export.
+// from its channels, sponsor and feed sources until SIGINT or SIGTERM, writes them
+// all into a folder with --export, or says what every source gives with --check.
 #include "server/http_server.h"
 #include "server/options.h"
 #include "server/site.h"
@@ -9,6 +9,7 @@
 #include <csignal>
 #include <pthread.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <iostream>
 #include <mutex>
@@ -78,6 +79,16 @@ int main(int argc, char** argv)
     {
         std::cerr << "content-server: " << error << "\n";
         return 1;
+    }
+
+    if (options.check)
+    {
+        // The publisher's check: what every channel's source gave when read once.
+        const std::vector<content::SourceReport> report = site.Report();
+        std::cout << content::CheckText(report);
+        const bool allRead =
+            std::none_of(report.begin(), report.end(), [](const content::SourceReport& r) { return r.headlines.empty(); });
+        return allRead ? 0 : 1;
     }
 
     if (!options.exportDir.empty())

@@ -37,6 +37,9 @@ namespace content
                "  --fetch-timeout SECONDS how long a web source may take to connect or stay\n"
                "                          silent; the whole body within twice this (default: 10)\n"
                "  --export DIR            write the whole served tree into DIR and exit\n"
+               "  --check                 fetch every channel's source once, print its format,\n"
+               "                          encoding, headline count and first headline, and exit\n"
+               "                          (status 1 when a channel has no headlines)\n"
                "  --help                  this text\n";
     }
 
@@ -52,6 +55,11 @@ namespace content
             if (name == "--help" || name == "-h")
             {
                 options.help = true;
+                continue;
+            }
+            if (name == "--check")
+            {
+                options.check = true;
                 continue;
             }
             const bool known = name == "--content" || name == "--address" || name == "--port" || name == "--public-url" ||
@@ -105,6 +113,11 @@ namespace content
         if (!options.download.empty() && !options.downloadAddress.empty())
         {
             result.error = "--download and --download-url exclude each other";
+            return result;
+        }
+        if (options.check && !options.exportDir.empty())
+        {
+            result.error = "--check and --export exclude each other";
             return result;
         }
         if (!hasPublic)

@@ -21,6 +21,7 @@ namespace content
         std::chrono::seconds poll{ 5 };
         std::chrono::seconds fetchTimeout{ 10 };
         std::string exportDir;
+        bool check = false; // read every source once, say what it gave, and exit
         bool help = false;
     };
 

@@ -418,6 +418,48 @@ namespace content
         return codes;
     }
 
+    std::vector<SourceReport> Site::Report() const
+    {
+        std::vector<SourceReport> report;
+        for (const Channel& channel : channels_)
+        {
+            const auto state = sources_.find(channel.code);
+            SourceReport line{ channel.code, channel.source, {}, {}, {}, {} };
+            if (state != sources_.end())
+            {
+                line.format = state->second.format;
+                line.encoding = state->second.encoding;
+                line.headlines = state->second.headlines.value_or(std::vector<Headline>{});
+                line.problem = !state->second.lastError.empty() ? state->second.lastError : state->second.lastWarning;
+            }
+            report.push_back(std::move(line));
+        }
+        return report;
+    }
+
+    std::string CheckText(const std::vector<SourceReport>& report)
+    {
+        std::string out;
+        for (const SourceReport& line : report)
+        {
+            const std::size_t count = line.headlines.size();
+            out += line.code + ": " + line.source + "\n";
+            if (!line.format.empty())
+                out += "  " + line.format + ", " + line.encoding + ", " + std::to_string(count) +
+                       (count == 1 ? " headline\n" : " headlines\n");
+            if (count != 0)
+            {
+                const Headline& first = line.headlines.front();
+                out += "  first: " + first.title + (first.link.empty() ? "" : " <" + first.link + ">") + "\n";
+            }
+            if (!line.problem.empty())
+                out += (count == 0 ? "  failed: " : "  note: ") + line.problem + "\n";
+            else if (count == 0)
+                out += "  failed: the feed has no items with a title\n";
+        }
+        return out;
+    }
+
     bool Site::Export(const fs::path& dir, std::string& error) const
     {
         std::error_code ec;

@@ -44,6 +44,17 @@ namespace content
         };
     };
 
+    // What the last read of a channel's source gave, for a publisher's check.
+    struct SourceReport
+    {
+        std::string code;
+        std::string source;
+        std::string format;   // of the last good read, or empty
+        std::string encoding; // of the last good read, or empty
+        std::vector<Headline> headlines;
+        std::string problem; // why the last read failed, or what it had to skip
+    };
+
     constexpr std::size_t MaxFileBytes = 64 * 1024 * 1024;
     // A web source that keeps failing is asked again after twice the wait of the
     // time before, up to this (or its refresh time, when that is longer).
@@ -74,6 +85,9 @@ namespace content
 
         // Channels whose source has never been read.
         std::vector<std::string> ChannelsWithoutHeadlines() const;
+
+        // Every channel's source as last read, in the channels file's order.
+        std::vector<SourceReport> Report() const;
 
         // Writes every document under dir at its name. dir must not lie inside the
         // content folder.
@@ -130,6 +144,10 @@ namespace content
         mutable std::mutex mutex_;
         std::shared_ptr<const Generated> generated_ = std::make_shared<Generated>();
     };
+
+    // The publisher's check of a report: per channel its source, then the format,
+    // encoding and number of headlines, the first headline, and what went wrong.
+    std::string CheckText(const std::vector<SourceReport>& report);
 
     // The Content-Type of a file by its extension.
     std::string ContentTypeOf(std::string_view name);

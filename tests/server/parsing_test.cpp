@@ -332,6 +332,8 @@ namespace content
                                                         { "--max-source-bytes", "10" } })
                 EXPECT_FALSE(ParseOptions(bad, "1").options) << bad[0];
             EXPECT_TRUE(ParseOptions({ "--help" }, "1").options->help);
+            EXPECT_TRUE(ParseOptions({ "--check", "--content", "c" }, "1").options->check);
+            EXPECT_FALSE(ParseOptions({ "--check", "--export", "out" }, "1").options);
         }
     } // namespace
 } // namespace content

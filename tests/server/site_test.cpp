@@ -281,6 +281,39 @@ namespace content::test
             serving.join();
         }
 
+        TEST_F(ContentTest, ThePublishersCheckSaysWhatEverySourceGave)
+        {
+            const std::string atom = AtomFeed({ "Robots", "Cars" });
+            Write(folder / "feeds/tech.atom", atom.substr(0, atom.size() - 7)); // no "</feed>"
+            Write(folder / "feeds/empty.rss", RssFeed({}));
+            Write(folder / "channels.xml",
+                  "<channels><channel code=\"world\"><name>W</name><source>feeds/world.rss</source></channel>"
+                  "<channel code=\"tech\"><name>T</name><source>feeds/tech.atom</source></channel>"
+                  "<channel code=\"gone\"><name>G</name><source>feeds/gone.rss</source></channel>"
+                  "<channel code=\"empty\"><name>E</name><source>feeds/empty.rss</source></channel></channels>");
+            Start();
+            const std::vector<SourceReport> report = site->Report();
+            ASSERT_EQ(report.size(), 4u);
+            EXPECT_EQ(report[1].headlines.size(), 2u);
+            const std::string text = CheckText(report);
+            const std::string noteStart = "  note: not well-formed XML: line 1: ";
+            const std::size_t note = text.find(noteStart);
+            ASSERT_NE(note, std::string::npos) << text;
+            const std::size_t noteEnd = text.find('\n', note);
+            EXPECT_EQ(text.substr(0, note) + text.substr(noteEnd + 1), "world: feeds/world.rss\n"
+                                                                       "  RSS 2.0, UTF-8, 2 headlines\n"
+                                                                       "  first: First <http://news.example/0>\n"
+                                                                       "tech: feeds/tech.atom\n"
+                                                                       "  Atom 1.0, UTF-8, 2 headlines\n"
+                                                                       "  first: Robots <https://news.example/a0>\n"
+                                                                       "gone: feeds/gone.rss\n"
+                                                                       "  failed: no file feeds/gone.rss in the content folder\n"
+                                                                       "empty: feeds/empty.rss\n"
+                                                                       "  RSS 2.0, UTF-8, 0 headlines\n"
+                                                                       "  failed: the feed has no items with a title\n");
+            EXPECT_TRUE(text.substr(note, noteEnd - note).ends_with("; kept the 2 items before it")) << text;
+        }
+
         TEST_F(ContentTest, PublisherFilesReloadAndABrokenOneChangesNothing)
         {
             Start();
