@@ -149,7 +149,6 @@ namespace content
             xmlParserCtxtPtr parser_ = nullptr;
             Kind kind_ = Kind::Unknown;
             bool sawChannel_ = false;
-            bool stopped_ = false;
             std::string refusal_;
             std::string fault_;
             std::vector<Frame> frames_;
@@ -169,7 +168,6 @@ namespace content
             sax.startElementNs = StartElement;
             sax.endElementNs = EndElement;
             sax.characters = Characters;
-            sax.cdataBlock = Characters;
             sax.getEntity = GetEntity;
             sax.entityDecl = EntityDeclaration;
             sax.unparsedEntityDecl = UnparsedEntityDeclaration;
@@ -192,7 +190,7 @@ namespace content
                 const bool last = at + size == utf8.size();
                 xmlParseChunk(parser_, utf8.data() + at, static_cast<int>(size), last ? 1 : 0);
                 at += size;
-            } while (at < utf8.size() && !stopped_ && fault_.empty());
+            } while (at < utf8.size() && fault_.empty());
             // A DOCTYPE makes the parser start a document of its own even without a tree.
             if (parser_->myDoc != nullptr)
                 xmlFreeDoc(parser_->myDoc);
@@ -208,21 +206,21 @@ namespace content
                 result_.error = "not well-formed XML: " + (fault_.empty() ? std::string("no root element") : fault_);
             else if (kind_ == Kind::Rss && !sawChannel_ && fault_.empty())
                 result_.error = "an RSS document without a channel";
-            else if (!fault_.empty() && !stopped_ && result_.headlines.empty())
+            else if (!fault_.empty() && result_.headlines.empty())
                 result_.error = "not well-formed XML: " + fault_;
             else
             {
                 result_.ok = true;
-                if (!fault_.empty() && !stopped_)
+                if (!fault_.empty())
                     result_.warning = "not well-formed XML: " + fault_ + "; kept the " +
                                       std::to_string(result_.headlines.size()) +
                                       (result_.headlines.size() == 1 ? " item" : " items") + " before it";
             }
         }
 
+        // Once stopped the parser says nothing more: no callback, no error.
         void Reader::Stop()
         {
-            stopped_ = true;
             xmlStopParser(parser_);
         }
 
@@ -237,7 +235,7 @@ namespace content
         {
             // Errors below fatal (an undeclared namespace prefix, say) do not stop
             // the parse and lose nothing.
-            if (stopped_ || !fault_.empty() || error == nullptr || error->level < XML_ERR_FATAL)
+            if (!fault_.empty() || error == nullptr || error->level < XML_ERR_FATAL)
                 return;
             std::string message = error->message != nullptr ? OneLine(error->message) : std::string("error");
             fault_ = "line " + std::to_string(error->line) + ": " + message;
@@ -339,7 +337,6 @@ namespace content
                 return;
             fieldDepth_ = depth;
             fieldBase_ = here;
-            text_.clear();
         }
 
         void Reader::Text(std::string_view text)
