@@ -1,8 +1,13 @@
-// The content server's readers of outside documents: an RSS or Atom source, the
-// channels file and the sponsor file, each given the same bytes.
+// The content server's readers of outside documents: a feed source (as if
+// fetched from a web address, so relative links resolve), the channels file and
+// the sponsor file, each given the same bytes; and the decoding and link rules
+// under them.
 #include "check.h"
+#include "server/address.h"
 #include "server/channels.h"
+#include "server/encoding.h"
 #include "server/feed.h"
+#include "server/text.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -35,8 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
 
-    const content::FeedResult feed = content::ParseFeed(bytes);
-    FUZZ_CHECK(feed.ok || (!feed.error.empty() && feed.headlines.empty()));
+    const content::FeedResult feed = content::ParseFeed(bytes, { "http://fuzz.example/feeds/news.rss", "" });
+    FUZZ_CHECK(feed.ok || (!feed.error.empty() && feed.headlines.empty() && feed.warning.empty()));
+    FUZZ_CHECK(!feed.ok || !feed.format.empty());
     FUZZ_CHECK(feed.headlines.size() <= content::MaxHeadlines);
     for (const auto& h : feed.headlines)
     {
@@ -47,6 +53,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
         FUZZ_CHECK(h.link.empty() || scheme == "http://" || scheme == "https://");
     }
+
+    const content::DecodedText text = content::DecodeDocument(bytes);
+    FUZZ_CHECK(!text.ok || content::IsUtf8(text.utf8));
+    const std::string link = content::WebLink("https://fuzz.example/a/b?c", bytes.substr(0, 4096));
+    FUZZ_CHECK(link.empty() || content::IsWebAddress(link));
 
     const content::ChannelsResult channels = content::ParseChannels(bytes);
     FUZZ_CHECK(channels.ok || (!channels.error.empty() && channels.channels.empty()));
