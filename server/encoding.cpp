@@ -111,8 +111,6 @@ namespace content
         // for a path or an option.
         bool IsLabel(std::string_view label)
         {
-            if (label.size() > 40)
-                return false;
             for (const char c : label)
                 if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' || c == ':'))
                     return false;
@@ -167,8 +165,6 @@ namespace content
         }
         else
             result.utf8 = RepairUtf8(result.utf8);
-        if (std::string_view(result.utf8).starts_with("\xEF\xBB\xBF"))
-            result.utf8.erase(0, 3); // a mark inside a declared UTF-16 or UTF-32
         BlankControls(result.utf8);
         result.ok = true;
         result.encoding = std::move(encoding);

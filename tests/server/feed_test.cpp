@@ -140,6 +140,12 @@ namespace content
                 { "GBK", "\xD0\xC2\xCE\xC5", "\xE6\x96\xB0\xE9\x97\xBB", "GB18030" },
                 { "Big5", "\xB7\x73\xBB\x44", "\xE6\x96\xB0\xE8\x81\x9E", "BIG5" },
                 { "ISO-8859-1", "Caf\xE9 \x80", "Caf\xC3\xA9 \xE2\x82\xAC", "WINDOWS-1252" },
+                { "EUC-KR",
+                  "a\xFF"
+                  "b",
+                  "a\xEF\xBF\xBD"
+                  "b",
+                  "CP949" }, // a byte that is no character
             };
             for (const auto& c : cases)
             {
@@ -169,6 +175,7 @@ namespace content
             EXPECT_EQ(Read(koi8, { "", "koi8-r" }).at(0).title, "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82");
             EXPECT_EQ(CharsetOf("application/rss+xml; charset=\"KOI8-R\""), "koi8-r");
             EXPECT_EQ(CharsetOf("text/xml;q=1 ; Charset=utf-8 "), "utf-8");
+            EXPECT_EQ(CharsetOf("text/xml;charset=KOI8-R"), "koi8-r");
             EXPECT_EQ(CharsetOf("text/xml"), "");
         }
 
@@ -258,6 +265,7 @@ namespace content
             for (const auto& [reference, target] : cases)
                 EXPECT_EQ(ResolveReference(base, reference), target) << reference;
             EXPECT_EQ(ResolveReference("http://a", "g"), "http://a/g");
+            EXPECT_EQ(ResolveReference(base, "/wiki/Talk:Page"), "http://a/wiki/Talk:Page"); // a colon, no scheme
             EXPECT_EQ(ResolveReference("", "g/../h"), "g/../h");
         }
 

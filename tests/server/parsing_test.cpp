@@ -129,6 +129,10 @@ namespace content
             };
             for (const auto& [html, text] : cases)
                 EXPECT_EQ(HtmlToText(html), text) << html;
+            EXPECT_EQ(DecodeEntities("a &lt;b&gt; <i>&amp;</i>"), "a <b> <i>&</i>"); // tags stay
+            EXPECT_EQ(DecodeBase64("QQ=="), "A");
+            EXPECT_EQ(DecodeBase64("QUI="), "AB");
+            EXPECT_EQ(DecodeBase64("Q U\nJ D"), "ABC");
         }
 
         TEST(Channels, ReadsEntriesAndRefusesTheWholeFileForOneBadOne)
