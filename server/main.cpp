@@ -46,13 +46,6 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    // The signals are taken by sigwait below: every thread started from here on
-    // inherits the mask and never sees them.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
     content::SiteOptions siteOptions;
@@ -108,6 +101,15 @@ int main(int argc, char** argv)
         std::cout << "exported " << site.Names().size() << " documents to " << options.exportDir << "\n";
         return 0;
     }
+
+    // From here the signals are taken by sigwait below: every thread started from
+    // here on inherits the mask and never sees them. Until now (the first read of
+    // the sources, an export, a check) they end the program as usual.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     content::HttpFront front(site, [](const std::string& line) { Line(std::cout, line); });
     if (!front.Start(options.address, options.port))
