@@ -239,6 +239,10 @@ namespace app
         case TrayCallbackMessage: TrayIconCallback(lParam); break; // then the inherited handling
         case os::wm::displaychange: WMDisplayChange(wParam, lParam); return 0;
         case os::wm::windowposchanging: WMWindowPosChanging(*reinterpret_cast<os::WindowPos*>(lParam)); break;
+        // The user's drag, not the program's own placement: only then does the strip
+        // snap to the panel. The flag drops before the toolbar docks at the drag's end.
+        case os::wm::entersizemove: _userMoving = true; break;
+        case os::wm::exitsizemove: _userMoving = false; break;
         case os::wm::windowposchanged:
         {
             // The toolbar's handler must run first; the panel's bookkeeping follows.

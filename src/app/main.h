@@ -182,7 +182,8 @@ namespace app
         void ShellOpen(const std::string& target);
 
         player::PlayerFactory& _players;
-        bool _created = false;  // the layout is complete: resize handling may run
-        bool _quitting = false; // the quit sequence has begun: no reload may start a load
+        bool _created = false;    // the layout is complete: resize handling may run
+        bool _quitting = false;   // the quit sequence has begun: no reload may start a load
+        bool _userMoving = false; // inside the system's move or size loop: the user drags the strip
     };
 } // namespace app

@@ -78,11 +78,13 @@ namespace app
         panel->Attached = true;
     }
 
-    // Before the strip moves: a detached panel pulls the strip into line with itself.
+    // Before the strip moves: a detached panel pulls the strip into line with itself,
+    // while the user drags the strip. The program's own placement (docking, the
+    // on-screen rule, a resize) is never pulled aside: a docked strip fills its band.
     void TtickForm::WMWindowPosChanging(os::WindowPos& pos)
     {
         TprefsForm* panel = PrefsForm;
-        if (!panel || !panel->Visible() || panel->Attached || (pos.flags & os::swp::nomove))
+        if (!_userMoving || !panel || !panel->Visible() || panel->Attached || (pos.flags & os::swp::nomove))
             return;
         const int inLine = panel->Above ? panel->Top() + panel->Height() : panel->Top() - Height();
         pos.y = Snap(pos.y, inLine);
@@ -102,7 +104,11 @@ namespace app
         const int inLine = panel->Above ? panel->Top() + panel->Height() : panel->Top() - Height();
         if (panel->Left() == Left() && Top() == inLine)
             panel->Attached = true;
-        if (Os().system.GetAsyncKeyState(os::vk::lbutton) & 0x8000)
+        // The primary button: the right one when the user has swapped them (the
+        // key state is the physical button's).
+        auto& system = Os().system;
+        const int primary = system.GetSystemMetrics(os::sm::swapbutton) ? os::vk::rbutton : os::vk::lbutton;
+        if (system.GetAsyncKeyState(primary) & 0x8000)
         {
             const bool moved = (pos.flags & os::swp::nomove) == 0;
             PositionPrefsForm(moved ? pos.x : Left(), moved ? pos.y : Top(), false);

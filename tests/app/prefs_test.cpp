@@ -236,11 +236,14 @@ TEST_F(PrefsTest, ThePanelSnapsIntoItsSlotFrom20AboveTo19BelowAndDetachesOutside
     EXPECT_EQ(dropAt(120, 625), std::make_pair(120, 625)) << "20 right does not";
     EXPECT_FALSE(prefs->Attached);
 
-    // The strip snaps into line with the detached panel, which attaches it again.
+    // The strip that the user moves snaps into line with the detached panel, which
+    // attaches it again.
     dropAt(300, 700);
     auto stripTo = [&](int left, int top)
     {
+        desktop.windows.Send(tick->Handle(), os::wm::entersizemove, 0, 0);
         tick->SetBounds(left, top, tick->Width(), tick->Height());
+        desktop.windows.Send(tick->Handle(), os::wm::exitsizemove, 0, 0);
         return std::make_pair(tick->Left(), tick->Top());
     };
     EXPECT_EQ(stripTo(100, 695), std::make_pair(100, 695)) << "20 below the line";
@@ -311,4 +314,49 @@ TEST_F(PrefsTest, WithoutAPlayerThereIsNoPanelAndItsCommandsDoNothing)
     tick->SetNewsPreferences1Click();
     tick->AddNewChannel("abc||Sport");
     EXPECT_TRUE(desktop.players.All().empty());
+}
+
+TEST_F(PrefsTest, TheProgramsOwnPlacementNeverSnapsTheStripToAPanelPulledAside)
+{
+    Ready();
+    Open();
+    Send(L"preferences", L"loaded");
+    // Dragged sideways, the panel's own snap keeps it in line below the strip, detached.
+    prefs->SetBounds(10, 625, prefs->Width(), prefs->Height());
+    ASSERT_EQ(std::make_pair(prefs->Left(), prefs->Top()), std::make_pair(10, 625));
+    ASSERT_FALSE(prefs->Attached);
+    tick->DockTop1Click(tick->DockTop1);
+    EXPECT_EQ(tick->BoundsRect(), os::Rect::FromBounds(0, 0, 1280, TickerHeight)) << "a docked strip fills its band";
+
+    tick->Undocke1Click(tick->Undocke1);
+    prefs->SetBounds(-15, tick->Top() + TickerHeight, prefs->Width(), prefs->Height());
+    tick->DockBottom1Click(tick->DockBottom1);
+    EXPECT_EQ(tick->Left(), 0);
+    EXPECT_EQ(tick->Width(), 1280);
+
+    // A panel dropped exactly 20 pixels right of its slot stays detached; a resize of
+    // the strip then moves the strip nowhere.
+    tick->Undocke1Click(tick->Undocke1);
+    tick->SetBounds(100, 600, 703, TickerHeight);
+    prefs->SetBounds(120, 625, prefs->Width(), prefs->Height());
+    ASSERT_FALSE(prefs->Attached);
+    tick->SetWidth(750);
+    EXPECT_EQ(std::make_pair(tick->Left(), tick->Top()), std::make_pair(100, 600));
+}
+
+TEST_F(PrefsTest, WithSwappedButtonsTheAttachedPanelFollowsADragWithThePhysicalRightButton)
+{
+    Ready();
+    Open();
+    Send(L"preferences", L"loaded");
+    ASSERT_TRUE(prefs->Attached);
+    desktop.system.SetMetric(os::sm::swapbutton, 1);
+    desktop.system.SetDragFullWindows(true);
+    const os::Point grab = desktop.windows.ClientToScreen(tick->Handle(), { tick->ClientWidth() - 5, 12 }); // the grab handle
+    desktop.windows.ScriptDrag({ { { grab.x + 50, grab.y - 100 } }, { { grab.x + 100, grab.y - 200 } } });
+    desktop.windows.MouseDown(grab, os::vk::rbutton); // the primary button
+    desktop.windows.ProcessPending();                 // the move loop, until the button goes up
+    EXPECT_EQ(std::make_pair(tick->Left(), tick->Top()), std::make_pair(200, 400));
+    EXPECT_EQ(std::make_pair(prefs->Left(), prefs->Top()), std::make_pair(200, 425)) << "the panel came along";
+    EXPECT_TRUE(prefs->Attached);
 }

@@ -38,9 +38,16 @@ namespace os::sim
         return KeyDown(vk) ? static_cast<std::int16_t>(0x8000) : 0;
     }
 
+    int SimSystem::LogicalButton(int vk)
+    {
+        if ((vk == vk::lbutton || vk == vk::rbutton) && GetSystemMetrics(sm::swapbutton) != 0)
+            return vk == vk::lbutton ? vk::rbutton : vk::lbutton;
+        return vk;
+    }
+
     std::int16_t SimSystem::GetKeyState(int vk)
     {
-        return KeyDown(vk) ? static_cast<std::int16_t>(0x8000) : 0;
+        return KeyDown(LogicalButton(vk)) ? static_cast<std::int16_t>(0x8000) : 0;
     }
 
     DWORD SimSystem::GetTickCount()

@@ -34,7 +34,12 @@ namespace os::sim
         void SetDragFullWindows(bool on) { _dragFull = on; }
         void SetLogPixelsX(int dpi) { _dpi = dpi; }
         void SetCursorPos(Point p) { _cursor = p; }
+        // Keys and mouse buttons by their physical place: GetAsyncKeyState reads the
+        // physical buttons, GetKeyState the logical ones (swapped when the user has
+        // swapped the buttons, sm::swapbutton), as Windows does.
         void SetKeyDown(int vk, bool down) { _keys[vk] = down; }
+        // The logical mouse button that a physical one is.
+        int LogicalButton(int vk);
         void SetDecimalSeparator(const std::string& s) { _decimal = s; }
         void SetTickBase(DWORD base) { _tickBase = base; }
         // Each reading of the tick count moves the virtual clock on by this much (1 ms

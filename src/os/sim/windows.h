@@ -194,8 +194,6 @@ namespace os::sim
         Rect AdjustWindowRectEx(Rect client, DWORD style, DWORD exStyle) override;
         DWORD GetStyle(Hwnd hwnd) override;
         void SetStyle(Hwnd hwnd, DWORD style) override;
-        DWORD GetExStyle(Hwnd hwnd) override;
-        void SetExStyle(Hwnd hwnd, DWORD exStyle) override;
         bool IsTopmost(Hwnd hwnd) override;
         void SetText(Hwnd hwnd, const std::string& text) override;
         std::string GetText(Hwnd hwnd) override;
@@ -349,5 +347,6 @@ namespace os::sim
         std::vector<PopupMenuCall> _menus;
         std::vector<LoggedMessage> _log;
         std::vector<DragStep> _dragPath;
+        int _dragButton = vk::lbutton; // the physical button of the last primary press
     };
 } // namespace os::sim

@@ -56,7 +56,7 @@ namespace os::sim
         Send(target, wm::setcursor, static_cast<WPARAM>(target), MakeLParam(hit, static_cast<std::int32_t>(wm::mousemove)));
         if (!Find(target))
             return;
-        WPARAM keys = (_system.KeyDown(vk::lbutton) ? mk::lbutton : 0) | (_system.KeyDown(vk::rbutton) ? mk::rbutton : 0);
+        WPARAM keys = (_system.GetKeyState(vk::lbutton) ? mk::lbutton : 0) | (_system.GetKeyState(vk::rbutton) ? mk::rbutton : 0);
         if (hit == ht::client)
             Post(target, wm::mousemove, keys, LParamFromPoint(ScreenToClient(target, p)));
         else if (hit != ht::nowhere && hit != ht::error)
@@ -74,7 +74,9 @@ namespace os::sim
         const Hwnd top = TopLevelOf(target);
         if (!IsWindowEnabled(top))
             return;
-        const bool left = button == vk::lbutton;
+        const bool left = _system.LogicalButton(button) == vk::lbutton; // the physical button, as the user set them
+        if (left)
+            _dragButton = button;
         const UINT clientMsg = left ? wm::lbuttondown : wm::rbuttondown;
         const int hit = static_cast<int>(Send(target, wm::nchittest, 0, LParamFromPoint(p)));
         if (!Find(target))
@@ -122,7 +124,7 @@ namespace os::sim
     {
         _system.SetCursorPos(p);
         _system.SetKeyDown(button, false);
-        const bool left = button == vk::lbutton;
+        const bool left = _system.LogicalButton(button) == vk::lbutton;
         const bool captured = _capture != Hwnd{} && Find(_capture);
         const Hwnd target = captured ? _capture : WindowFromPoint(p);
         _capture = Hwnd{};
@@ -250,10 +252,12 @@ namespace os::sim
                 place(track);
             PumpMessages();
         }
+        // The loop ends when the button goes up; a window dragged as an outline
+        // moves only then, after the release.
+        _system.SetKeyDown(_dragButton, false);
+        _system.SetKeyDown(vk::control, false);
         if (!full)
             place(track);
-        _system.SetKeyDown(vk::lbutton, false);
-        _system.SetKeyDown(vk::control, false);
         if (Find(hwnd))
             Send(hwnd, wm::exitsizemove, 0, 0);
     }

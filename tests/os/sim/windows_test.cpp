@@ -271,6 +271,59 @@ TEST_F(SimWindowsTest, ClicksGoToTheClientAreaInClientCoordinatesAndSkipDisabled
     EXPECT_EQ(child.Only({ wm::rbuttondown }).size(), 1u);
 }
 
+TEST_F(SimWindowsTest, SwappedButtonsSwapTheMessagesAndTheLogicalStateButNotThePhysical)
+{
+    Recorder rec(wm);
+    const Hwnd h = wm.Create(TopLevel({ 100, 100, 400, 125 }), &rec);
+    wm.ShowWindow(h, sw::show);
+    desktop.system.SetMetric(sm::swapbutton, 1);
+    rec.log.clear();
+    desktop.windows.MouseDown({ 120, 110 }, vk::rbutton); // the physical right button
+    EXPECT_NE(desktop.system.GetAsyncKeyState(vk::rbutton) & 0x8000, 0) << "the physical button";
+    EXPECT_EQ(desktop.system.GetAsyncKeyState(vk::lbutton) & 0x8000, 0);
+    EXPECT_NE(desktop.system.GetKeyState(vk::lbutton) & 0x8000, 0) << "the logical one";
+    desktop.windows.MouseUp({ 120, 110 }, vk::rbutton);
+    desktop.windows.ProcessPending();
+    EXPECT_EQ(rec.Only({ wm::lbuttondown, wm::lbuttonup, wm::rbuttondown, wm::rbuttonup }),
+              (std::vector<UINT>{ wm::lbuttondown, wm::lbuttonup }));
+}
+
+TEST_F(SimWindowsTest, AnOutlineDragMovesTheWindowOnceTheButtonIsUp)
+{
+    Recorder rec(wm);
+    const Hwnd h = wm.Create(TopLevel({ 100, 100, 400, 125 }), &rec);
+    wm.ShowWindow(h, sw::show);
+    std::vector<std::pair<bool, int>> moves; // (button down, left) at each move
+    rec.hook = [&](Hwnd, UINT msg, WPARAM, LPARAM lParam) -> std::optional<LRESULT>
+    {
+        if (msg == wm::nchittest)
+            return ht::caption;
+        if (msg == wm::windowposchanged)
+            moves.emplace_back(desktop.system.GetAsyncKeyState(vk::lbutton) & 0x8000,
+                               reinterpret_cast<const WindowPos*>(lParam)->x);
+        return std::nullopt;
+    };
+    for (const bool full : { true, false })
+    {
+        desktop.system.SetDragFullWindows(full);
+        moves.clear();
+        const Point from = wm.ClientToScreen(h, { 10, 10 });
+        desktop.windows.ScriptDrag({ { { from.x + 20, from.y } }, { { from.x + 40, from.y } } });
+        desktop.windows.MouseDown(from);
+        desktop.windows.ProcessPending();
+        if (full)
+        {
+            EXPECT_EQ(moves, (std::vector<std::pair<bool, int>>{ { true, 120 }, { true, 140 } }))
+                << "a full-window drag moves the window with the pointer, the button down";
+        }
+        else
+        {
+            EXPECT_EQ(moves, (std::vector<std::pair<bool, int>>{ { false, 180 } }))
+                << "an outline moves the window once, after the release";
+        }
+    }
+}
+
 TEST_F(SimWindowsTest, SystemControlsNotifyTheirParent)
 {
     Recorder parent(wm);
