@@ -26,6 +26,27 @@ namespace app
     // none can be opened.
     os::InternetHandle OpenFetchSession(os::IInternet& internet);
 
+    // A session for the strip's fetches that is closed however its scope ends, an
+    // exception included.
+    class FetchSession
+    {
+      public:
+        explicit FetchSession(os::IInternet& internet) : _internet(internet), _handle(OpenFetchSession(internet)) {}
+        ~FetchSession()
+        {
+            if (_handle != os::InternetHandle{})
+                _internet.Close(_handle);
+        }
+        FetchSession(const FetchSession&) = delete;
+        FetchSession& operator=(const FetchSession&) = delete;
+        os::InternetHandle Handle() const { return _handle; }
+        bool IsOpen() const { return _handle != os::InternetHandle{}; }
+
+      private:
+        os::IInternet& _internet;
+        os::InternetHandle _handle;
+    };
+
     // The whole body of `url`, read through `session` in reads of up to 1024 bytes;
     // a NUL byte cuts off the rest of the read that brought it. Empty when nothing
     // could be read: no answer, an HTTP status of 400 or above, a failed read, a body

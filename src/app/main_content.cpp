@@ -19,12 +19,13 @@ namespace app
     // whatever the movie last had.
     void TtickForm::GetFlashChannel(const std::string& url)
     {
-        auto& internet = Os().internet;
-        const os::InternetHandle session = OpenFetchSession(internet);
-        if (session == os::InternetHandle{})
-            return;
-        const std::string text = FetchUrlText(session, url);
-        internet.Close(session);
+        std::string text;
+        {
+            const FetchSession session(Os().internet);
+            if (!session.IsOpen())
+                return;
+            text = FetchUrlText(session.Handle(), url);
+        }
         if (text.empty() || !Flash)
             return;
         Flash->SetVariable(L"gNewChannel", Os().process.AnsiToWide(ChannelValue(text)));
@@ -37,23 +38,20 @@ namespace app
     {
         if (!Flash)
             return;
-        auto& internet = Os().internet;
         auto& process = Os().process;
         const auto [feedUrl, logoUrl] = SplitSponsorArgs(args);
         std::string feed;
         std::string page;
         bool ok = false;
-        const os::InternetHandle session = OpenFetchSession(internet);
-        if (session != os::InternetHandle{})
+        if (const FetchSession session(Os().internet); session.IsOpen())
         {
-            feed = FetchUrlText(session, feedUrl);
+            feed = FetchUrlText(session.Handle(), feedUrl);
             ok = !feed.empty();
             if (ok && SponsorURL.empty())
             {
-                page = FetchUrlText(session, logoUrl);
+                page = FetchUrlText(session.Handle(), logoUrl);
                 ok = !page.empty();
             }
-            internet.Close(session);
         }
         if (!ok)
         {

@@ -196,3 +196,17 @@ TEST_F(ChannelTest, ABodyOfExactlyOneMebibyteWithinTheTimeBoundIsRead)
     EXPECT_EQ(Channel(), L"OK||");
     EXPECT_EQ(traces, std::vector<std::string>{});
 }
+
+TEST_F(ChannelTest, AFetchThatThrowsStillClosesItsSession)
+{
+    desktop.internet.AddUrl(Feed, UrlResponse::Status(500, "<channel>x</channel>"));
+    // The trace of the failed fetch throws, as an out-of-memory would.
+    tick->TraceSink = [](const std::string&)
+    {
+        throw std::runtime_error("trace failed");
+    };
+    EXPECT_THROW(tick->GetFlashChannel(Feed), std::runtime_error);
+    EXPECT_EQ(desktop.internet.OpenHandles(), 0u);
+    EXPECT_THROW(tick->GetFlashSponsor(Feed + " " + Feed), std::runtime_error);
+    EXPECT_EQ(desktop.internet.OpenHandles(), 0u);
+}
