@@ -3,7 +3,10 @@
 #include "app/content.h"
 #include "app/main.h"
 #include "forms/application.h"
+#include "forms/exceptions.h"
 #include "forms/picture.h"
+
+#include <functional>
 
 namespace app
 {
@@ -63,8 +66,31 @@ namespace app
         {
             prefsFlashFSCommand(sender, command, args);
         };
-        prefsFlash->SetMenu(true);
+        ApplyStoredSettings();
         prefsFlash->Hide();
+    }
+
+    // The control's settings stored with the panel's layout. A control that refuses one
+    // (an older player without it) plays on with its own default for it.
+    void TprefsForm::ApplyStoredSettings()
+    {
+        const std::function<void()> settings[] = {
+            [this] { prefsFlash->SetWMode(L"Window"); },  [this] { prefsFlash->SetQuality(L"High"); },
+            [this] { prefsFlash->SetPlaying(true); },     [this] { prefsFlash->SetLoop(true); },
+            [this] { prefsFlash->SetMenu(true); },        [this] { prefsFlash->SetAllowScriptAccess(L"always"); },
+            [this] { prefsFlash->SetScale(L"ShowAll"); },
+        };
+        for (const auto& apply : settings)
+        {
+            try
+            {
+                apply();
+            }
+            catch (const forms::EOleException& e)
+            {
+                _tick.Trace(std::string("prefsFlash: ") + e.what());
+            }
+        }
     }
 
     TprefsForm::~TprefsForm()

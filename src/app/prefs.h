@@ -63,6 +63,7 @@ namespace app
         void Paint(os::ICanvas& canvas) override; // FormPaint
 
       private:
+        void ApplyStoredSettings();
         void FormShow();
         void FormClose();
         void WindowPosChanging(os::WindowPos& pos);

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace os
@@ -389,6 +390,10 @@ namespace os
         virtual HResult SetMovie(const std::wstring& movie) = 0;
         virtual HResult GetMovie(std::wstring& movie) = 0;
         virtual HResult SetMenu(bool menu) = 0;
+        // A setting of the control by its property name ("WMode", "Quality2",
+        // "Playing", "Loop", "AllowScriptAccess", "Scale"), text or a flag. A player
+        // with no use for a setting ignores it.
+        virtual HResult SetProperty(const std::wstring& name, const std::variant<bool, std::wstring>& value) = 0;
         virtual HResult Play() = 0;
         virtual HResult Stop() = 0;
         virtual HResult Rewind() = 0;

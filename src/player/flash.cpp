@@ -75,6 +75,30 @@ namespace player
     {
         Check(_player ? _player->SetMenu(menu) : os::hr::fail, "Menu");
     }
+    void TShockwaveFlash::SetWMode(const std::wstring& mode)
+    {
+        Check(_player ? _player->SetProperty(L"WMode", mode) : os::hr::fail, "WMode");
+    }
+    void TShockwaveFlash::SetQuality(const std::wstring& quality)
+    {
+        Check(_player ? _player->SetProperty(L"Quality2", quality) : os::hr::fail, "Quality2");
+    }
+    void TShockwaveFlash::SetPlaying(bool playing)
+    {
+        Check(_player ? _player->SetProperty(L"Playing", playing) : os::hr::fail, "Playing");
+    }
+    void TShockwaveFlash::SetLoop(bool loop)
+    {
+        Check(_player ? _player->SetProperty(L"Loop", loop) : os::hr::fail, "Loop");
+    }
+    void TShockwaveFlash::SetAllowScriptAccess(const std::wstring& access)
+    {
+        Check(_player ? _player->SetProperty(L"AllowScriptAccess", access) : os::hr::fail, "AllowScriptAccess");
+    }
+    void TShockwaveFlash::SetScale(const std::wstring& scale)
+    {
+        Check(_player ? _player->SetProperty(L"Scale", scale) : os::hr::fail, "Scale");
+    }
     void TShockwaveFlash::Play()
     {
         Check(_player ? _player->Play() : os::hr::fail, "Play");

@@ -49,6 +49,13 @@ namespace player
         std::wstring Movie();
         void SetMovie(const std::wstring& movie);
         void SetMenu(bool menu);
+        // The control's display and scripting settings.
+        void SetWMode(const std::wstring& mode);
+        void SetQuality(const std::wstring& quality);
+        void SetPlaying(bool playing);
+        void SetLoop(bool loop);
+        void SetAllowScriptAccess(const std::wstring& access);
+        void SetScale(const std::wstring& scale);
         void Play();
         void Stop();
         void Rewind();

@@ -360,3 +360,18 @@ TEST_F(PrefsTest, WithSwappedButtonsTheAttachedPanelFollowsADragWithThePhysicalR
     EXPECT_EQ(std::make_pair(prefs->Left(), prefs->Top()), std::make_pair(200, 425)) << "the panel came along";
     EXPECT_TRUE(prefs->Attached);
 }
+
+TEST_F(PrefsTest, ThePanelsControlHasItsStoredSettingsAndOneItRefusesTakesNothingElse)
+{
+    desktop.players.FailCall(L"AllowScriptAccess", os::hr::fail); // a player without it
+    Start();
+    ASSERT_NE(prefs, nullptr);
+    const std::vector<std::wstring> stored{ L"WMode=Window", L"Quality2=High", L"Playing=1",
+                                            L"Loop=1",       L"Menu=1",        L"AllowScriptAccess=always",
+                                            L"Scale=ShowAll" };
+    EXPECT_EQ(Movie().calls, stored);
+    // The strip's controls keep the player's defaults but for the menu.
+    for (auto* control : { &tick->Flash, &tick->SponsorFlash })
+        for (const std::wstring& call : Record(*control).calls)
+            EXPECT_TRUE(std::find(stored.begin(), stored.end(), call) == stored.end()) << std::string(call.begin(), call.end());
+}

@@ -44,6 +44,10 @@ namespace movierun
         }
         os::HResult GetMovie(std::wstring& movie) override { return inner->GetMovie(movie); }
         os::HResult SetMenu(bool menu) override { return inner->SetMenu(menu); }
+        os::HResult SetProperty(const std::wstring& name, const std::variant<bool, std::wstring>& value) override
+        {
+            return inner->SetProperty(name, value);
+        }
         os::HResult Play() override { return inner->Play(); }
         os::HResult Stop() override { return inner->Stop(); }
         os::HResult Rewind() override { return inner->Rewind(); }

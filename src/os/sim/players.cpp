@@ -35,6 +35,12 @@ namespace os::sim
                 return hr::ok;
             }
             HResult SetMenu(bool menu) override { return Log(menu ? L"Menu=1" : L"Menu=0"); }
+            HResult SetProperty(const std::wstring& name, const std::variant<bool, std::wstring>& value) override
+            {
+                if (const bool* flag = std::get_if<bool>(&value))
+                    return Log(name + (*flag ? L"=1" : L"=0"));
+                return Log(name + L"=" + std::get<std::wstring>(value));
+            }
             HResult Play() override { return Log(L"Play"); }
             HResult Stop() override { return Log(L"Stop"); }
             HResult Rewind() override { return Log(L"Rewind"); }

@@ -355,6 +355,16 @@ namespace os::win32
         return PutProperty(L"Menu", value);
     }
 
+    HResult HostedPlayer::SetProperty(const std::wstring& name, const std::variant<bool, std::wstring>& value)
+    {
+        Variant v;
+        if (const bool* flag = std::get_if<bool>(&value))
+            v.SetBool(*flag);
+        else if (!v.SetString(std::get<std::wstring>(value)))
+            return E_OUTOFMEMORY;
+        return PutProperty(name.c_str(), v);
+    }
+
     HResult HostedPlayer::Play()
     {
         return CallMethod(L"Play", nullptr, 0, nullptr);

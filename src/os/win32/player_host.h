@@ -88,6 +88,7 @@ namespace os::win32
         HResult SetMovie(const std::wstring& movie) override;
         HResult GetMovie(std::wstring& movie) override;
         HResult SetMenu(bool menu) override;
+        HResult SetProperty(const std::wstring& name, const std::variant<bool, std::wstring>& value) override;
         HResult Play() override;
         HResult Stop() override;
         HResult Rewind() override;

@@ -31,6 +31,9 @@ namespace player::movie
         os::HResult SetMovie(const std::wstring& movie) override;
         os::HResult GetMovie(std::wstring& movie) override;
         os::HResult SetMenu(bool menu) override;
+        // The hosted control's display and scripting settings mean nothing to this
+        // player: each is taken and ignored.
+        os::HResult SetProperty(const std::wstring&, const std::variant<bool, std::wstring>&) override { return os::hr::ok; }
         os::HResult Play() override;
         os::HResult Stop() override;
         os::HResult Rewind() override;

@@ -234,6 +234,17 @@ namespace os::win32::test
         EXPECT_FALSE(IsWindow(host)) << "the host window outlived the player";
     }
 
+    TEST(PlayerTest, SettingsArePutAsTheControlsPropertiesByName)
+    {
+        ScriptedControl control({ { L"WMode", 20 }, { L"Loop", 21 } });
+        HostedPlayer player(MakeHostWindow(), &control);
+        EXPECT_EQ(player.SetProperty(L"WMode", std::wstring(L"Window")), S_OK);
+        EXPECT_EQ(player.SetProperty(L"Loop", true), S_OK);
+        EXPECT_EQ(player.SetProperty(L"AllowScriptAccess", std::wstring(L"always")), DISP_E_UNKNOWNNAME) << "an older player";
+        const std::wstring put = Flags(DISPATCH_PROPERTYPUT);
+        EXPECT_EQ(control.calls, (std::vector<std::wstring>{ L"WMode:" + put + L":Window=put", L"Loop:" + put + L":-1=put" }));
+    }
+
     TEST(PlayerTest, StopCallsTheBindingsStopAndAnEmptyVariableReadsAsEmptyText)
     {
         ScriptedControl control({ { L"StopPlay", 9 }, { L"Stop", 4 }, { L"GetVariable", 8 } });
