@@ -54,8 +54,7 @@ namespace app
         SponsorURL.clear();
         Image2.Show();
         OopsImage.Hide();
-        FlashMissing = false;
-        ProgressLabel.Show();
+        ProgressLabel.Show();    // FlashMissing is false here: a load starts only with the controls made
         Timer1.SetEnabled(true); // a running watchdog goes on undisturbed
         const std::wstring base = Os().process.AnsiToWide(ContentBaseUrl());
         Flash->SetMovie(base + L"faketickerstart.swf");

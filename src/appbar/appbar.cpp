@@ -186,18 +186,15 @@ namespace appbar
 
     // ------------------------------------------------------------------ virtual operations
 
-    bool TAppBar::ModifyStyle(int index, os::DWORD remove, os::DWORD add, os::UINT refreshFlags)
+    bool TAppBar::ModifyStyle(os::DWORD remove, os::DWORD add, os::UINT refreshFlags)
     {
         auto& windows = Os().windows;
         const os::Hwnd h = Handle();
-        const os::DWORD current = index == os::gwl::style ? windows.GetStyle(h) : windows.GetExStyle(h);
+        const os::DWORD current = windows.GetStyle(h);
         const os::DWORD wanted = (current & ~remove) | add;
         if (wanted == current)
             return false;
-        if (index == os::gwl::style)
-            windows.SetStyle(h, wanted);
-        else
-            windows.SetExStyle(h, wanted);
+        windows.SetStyle(h, wanted);
         if (refreshFlags != 0)
             windows.SetWindowPos(h, os::Hwnd{}, 0, 0, 0, 0,
                                  refreshFlags | os::swp::nosize | os::swp::nomove | os::swp::nozorder | os::swp::noactivate);
@@ -207,7 +204,7 @@ namespace appbar
     void TAppBar::OnAppBarStateChange(bool proposed, TAppBarEdge)
     {
         if (Os().system.GetDragFullWindows() || !proposed)
-            ModifyStyle(os::gwl::style, os::ws::caption | os::ws::sysmenu, 0, os::swp::framechanged);
+            ModifyStyle(os::ws::caption | os::ws::sysmenu, 0, os::swp::framechanged);
     }
 
     void TAppBar::AutoHideRefused()

@@ -112,7 +112,9 @@ namespace appbar
         void SlideWindow(const os::Rect& target);
         TAppBarEdge ProposedEdgeAt(os::Point p);
         void AutoHideTimerTick();
-        bool ModifyStyle(int index, os::DWORD remove, os::DWORD add, os::UINT refreshFlags);
+        // The window's style (GWL_STYLE) without `remove` and with `add`, the frame
+        // refreshed with `refreshFlags`; false when nothing changed.
+        bool ModifyStyle(os::DWORD remove, os::DWORD add, os::UINT refreshFlags);
         forms::Timer* AutoHideTimer() const { return _autoHideTimer.get(); }
 
       protected:

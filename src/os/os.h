@@ -132,8 +132,6 @@ namespace os
         virtual Rect AdjustWindowRectEx(Rect client, DWORD style, DWORD exStyle) = 0;
         virtual DWORD GetStyle(Hwnd hwnd) = 0;
         virtual void SetStyle(Hwnd hwnd, DWORD style) = 0;
-        virtual DWORD GetExStyle(Hwnd hwnd) = 0;
-        virtual void SetExStyle(Hwnd hwnd, DWORD exStyle) = 0;
         virtual bool IsTopmost(Hwnd hwnd) = 0;
         virtual void SetText(Hwnd hwnd, const std::string& text) = 0;
         virtual std::string GetText(Hwnd hwnd) = 0;

@@ -46,8 +46,8 @@ TEST_F(AppBarTest, CreationRegistersATrimmedToolWindowAndTakesItsFloatOrigin)
     EXPECT_TRUE(desktop.shell.Registered(h));
     EXPECT_EQ(bar.FloatLeft(), 100);
     EXPECT_EQ(bar.FloatTop(), 100);
-    EXPECT_TRUE(desktop.windows.GetExStyle(h) & os::ws_ex::toolwindow);
-    EXPECT_FALSE(desktop.windows.GetExStyle(h) & os::ws_ex::appwindow);
+    EXPECT_TRUE(desktop.windows.ExStyle(h) & os::ws_ex::toolwindow);
+    EXPECT_FALSE(desktop.windows.ExStyle(h) & os::ws_ex::appwindow);
     EXPECT_FALSE(desktop.windows.GetStyle(h) & (os::ws::sysmenu | os::ws::minimizebox | os::ws::maximizebox));
     EXPECT_EQ(desktop.windows.SystemMenuCommands(h), (std::vector<os::UINT>{ os::sc::move, os::sc::size, os::sc::close }));
     ASSERT_NE(bar.AutoHideTimer(), nullptr);

@@ -158,6 +158,7 @@ namespace os::sim
         std::vector<Hwnd> Children(Hwnd parent) const; // z-order, top first
         std::string ClassName(Hwnd hwnd) const;
         Hwnd Parent(Hwnd hwnd) const;
+        DWORD ExStyle(Hwnd hwnd) const; // the extended style it was made with
         Hwnd Owner(Hwnd hwnd) const;
         const std::vector<PaintOp>& LastPaint(Hwnd hwnd) const;
         int PaintCount(Hwnd hwnd) const;

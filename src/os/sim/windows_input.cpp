@@ -281,6 +281,12 @@ namespace os::sim
         return w ? w->className : std::string{};
     }
 
+    DWORD SimWindows::ExStyle(Hwnd hwnd) const
+    {
+        const Window* w = Find(hwnd);
+        return w ? w->exStyle : 0;
+    }
+
     Hwnd SimWindows::Parent(Hwnd hwnd) const
     {
         const Window* w = Find(hwnd);

@@ -302,18 +302,6 @@ namespace os::sim
             w->style = style;
     }
 
-    DWORD SimWindows::GetExStyle(Hwnd hwnd)
-    {
-        const Window* w = Find(hwnd);
-        return w ? w->exStyle : 0;
-    }
-
-    void SimWindows::SetExStyle(Hwnd hwnd, DWORD exStyle)
-    {
-        if (Window* w = Find(hwnd))
-            w->exStyle = exStyle;
-    }
-
     bool SimWindows::IsTopmost(Hwnd hwnd)
     {
         const Window* w = Find(hwnd);

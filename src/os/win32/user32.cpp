@@ -203,19 +203,9 @@ namespace os::win32
         SetWindowLongPtrW(ToHwnd(hwnd), GWL_STYLE, static_cast<LONG_PTR>(static_cast<LONG>(style)));
     }
 
-    DWORD Win32Windows::GetExStyle(Hwnd hwnd)
-    {
-        return static_cast<DWORD>(GetWindowLongPtrW(ToHwnd(hwnd), GWL_EXSTYLE));
-    }
-
-    void Win32Windows::SetExStyle(Hwnd hwnd, DWORD exStyle)
-    {
-        SetWindowLongPtrW(ToHwnd(hwnd), GWL_EXSTYLE, static_cast<LONG_PTR>(static_cast<LONG>(exStyle)));
-    }
-
     bool Win32Windows::IsTopmost(Hwnd hwnd)
     {
-        return (GetExStyle(hwnd) & WS_EX_TOPMOST) != 0;
+        return (static_cast<DWORD>(GetWindowLongPtrW(ToHwnd(hwnd), GWL_EXSTYLE)) & WS_EX_TOPMOST) != 0;
     }
 
     void Win32Windows::SetText(Hwnd hwnd, const std::string& text)

@@ -37,8 +37,6 @@ namespace os::win32
         Rect AdjustWindowRectEx(Rect client, DWORD style, DWORD exStyle) override;
         DWORD GetStyle(Hwnd hwnd) override;
         void SetStyle(Hwnd hwnd, DWORD style) override;
-        DWORD GetExStyle(Hwnd hwnd) override;
-        void SetExStyle(Hwnd hwnd, DWORD exStyle) override;
         bool IsTopmost(Hwnd hwnd) override;
         void SetText(Hwnd hwnd, const std::string& text) override;
         std::string GetText(Hwnd hwnd) override;

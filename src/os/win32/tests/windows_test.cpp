@@ -406,8 +406,6 @@ namespace os::win32::test
         EXPECT_EQ(wm.GetStyle(hwnd) & WS_POPUP, static_cast<DWORD>(WS_POPUP));
         wm.SetStyle(hwnd, WS_POPUP | WS_BORDER);
         EXPECT_EQ(wm.GetStyle(hwnd) & (WS_POPUP | WS_BORDER), static_cast<DWORD>(WS_POPUP | WS_BORDER));
-        wm.SetExStyle(hwnd, WS_EX_TOOLWINDOW);
-        EXPECT_EQ(wm.GetExStyle(hwnd) & WS_EX_TOOLWINDOW, static_cast<DWORD>(WS_EX_TOOLWINDOW));
 
         EXPECT_FALSE(wm.IsTopmost(hwnd));
         wm.SetWindowPos(hwnd, hwnd_topmost, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
