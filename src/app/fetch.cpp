@@ -3,109 +3,108 @@
 #include "app/url.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 namespace app
 {
-    namespace
+    os::DownloadLimits FetchLimits()
     {
-        // Closes a request handle however the fetch ends.
-        class RequestScope
-        {
-          public:
-            RequestScope(os::IInternet& internet, os::InternetHandle request) : _internet(internet), _request(request) {}
-            RequestScope(const RequestScope&) = delete;
-            RequestScope& operator=(const RequestScope&) = delete;
-            ~RequestScope() { _internet.Close(_request); }
-
-          private:
-            os::IInternet& _internet;
-            os::InternetHandle _request;
-        };
-    } // namespace
-
-    os::InternetHandle OpenFetchSession(os::IInternet& internet)
-    {
-        return internet.Open(FetchAgent, os::inet::open_type_preconfig);
+        os::DownloadLimits limits;
+        limits.maxBytes = std::size_t{ 1 } << 20;
+        limits.timeoutMs = 15000;
+        limits.agent = FetchAgent;
+        return limits;
     }
 
-    std::string FetchUrlText(os::Os& os, os::InternetHandle session, const std::string& url, const TraceFunction& trace,
-                             const FetchLimits& limits)
+    std::string FetchedText(const std::vector<std::uint8_t>& body)
     {
-        auto say = [&](const std::string& line)
-        {
-            if (trace)
-                trace(line);
-        };
-        if (!IsWebUrl(url))
-        {
-            say("refused to fetch an address that is not a web address");
-            return {};
-        }
-        auto& internet = os.internet;
-        const os::DWORD start = os.system.GetTickCount();
-        auto spent = [&]
-        {
-            return static_cast<os::DWORD>(os.system.GetTickCount() - start);
-        };
-        const std::string timedOut = "fetch failed: no complete answer within " + std::to_string(limits.timeoutMs) + " ms";
-
-        // The connection and the answer's headers wait no longer than the whole fetch may.
-        internet.SetTimeout(session, limits.timeoutMs);
-        const os::InternetHandle request = internet.OpenUrl(session, url, os::inet::flag_no_cache_write);
-        if (request == os::InternetHandle{})
-            return {};
-        RequestScope scope(internet, request);
-
-        os::DWORD status = 0;
-        if (!internet.QueryStatusCode(request, status) || status >= 400)
-        {
-            say("fetch failed: HTTP status " + std::to_string(status));
-            return {};
-        }
-
+        constexpr std::size_t block = 1024;
         std::string text;
-        std::size_t received = 0;
-        std::array<char, 1024> buffer{};
-        for (;;)
+        text.reserve(body.size());
+        for (std::size_t at = 0; at < body.size(); at += block)
         {
-            // Each wait is for what has arrived, and no longer than the time left: a
-            // read of a whole buffer would wait for the buffer to fill, however slowly
-            // a server sends it.
-            const os::DWORD used = spent();
-            if (used >= limits.timeoutMs)
-            {
-                say(timedOut);
-                return {};
-            }
-            internet.SetTimeout(request, limits.timeoutMs - used);
-            os::DWORD available = 0;
-            if (!internet.QueryDataAvailable(request, available))
-            {
-                say(spent() >= limits.timeoutMs ? timedOut : "fetch failed: the read failed");
-                return {};
-            }
-            if (available == 0)
-                break; // the end of the body
-            os::DWORD read = 0;
-            const auto want = static_cast<os::DWORD>(std::min<std::size_t>(available, buffer.size()));
-            if (!internet.ReadFile(request, buffer.data(), want, read))
-            {
-                say("fetch failed: the read failed");
-                return {};
-            }
-            if (read == 0)
-                break;
-            const std::size_t got = std::min<std::size_t>(read, want);
-            received += got;
-            if (received > limits.maxBytes)
-            {
-                say("fetch failed: the body is larger than " + std::to_string(limits.maxBytes) + " bytes");
-                return {};
-            }
-            text.append(buffer.data(), ::strnlen(buffer.data(), got));
+            const auto* start = reinterpret_cast<const char*>(body.data() + at);
+            text.append(start, ::strnlen(start, std::min(block, body.size() - at)));
         }
         return text;
+    }
+
+    bool Fetches::StartNow(Kind& kind, Request request)
+    {
+        const std::uint32_t id = _downloads.Start(request.url, FetchLimits(), _notify, FetchMessage);
+        if (id == 0)
+            return false;
+        kind.id = id;
+        kind.request = std::move(request);
+        return true;
+    }
+
+    bool Fetches::Ask(FetchKind which, Request request)
+    {
+        if (!IsWebUrl(request.url))
+            return false;
+        Kind& kind = _kinds[Index(which)];
+        if (kind.id == 0)
+            return StartNow(kind, std::move(request));
+        if (kind.waiting.size() == MaxWaiting)
+            kind.waiting.back() = std::move(request);
+        else
+            kind.waiting.push_back(std::move(request));
+        return true;
+    }
+
+    bool Fetches::Continue(FetchKind which, Request request)
+    {
+        Kind& kind = _kinds[Index(which)];
+        return kind.id == 0 && IsWebUrl(request.url) && StartNow(kind, std::move(request));
+    }
+
+    std::optional<Fetches::Answer> Fetches::Take(std::uint32_t id)
+    {
+        if (id == 0)
+            return std::nullopt;
+        for (std::size_t i = 0; i < std::size(_kinds); ++i)
+        {
+            Kind& kind = _kinds[i];
+            if (kind.id != id)
+                continue;
+            os::DownloadStatus status;
+            const bool known = _downloads.Query(id, status);
+            if (known && status.state == os::DownloadStatus::State::running)
+                return std::nullopt;
+            kind.id = 0;
+            Answer answer;
+            answer.kind = i == 0 ? FetchKind::channel : FetchKind::sponsor;
+            answer.request = std::move(kind.request);
+            answer.ok = known && status.state == os::DownloadStatus::State::done;
+            if (answer.ok)
+                answer.text = FetchedText(status.body);
+            else
+                answer.error = known ? status.error : "the fetch was lost";
+            return answer;
+        }
+        return std::nullopt;
+    }
+
+    void Fetches::StartWaiting()
+    {
+        for (Kind& kind : _kinds)
+            while (kind.id == 0 && !kind.waiting.empty())
+            {
+                Request next = std::move(kind.waiting.front());
+                kind.waiting.pop_front();
+                StartNow(kind, std::move(next)); // a window gone: the request goes with it
+            }
+    }
+
+    void Fetches::CancelAll()
+    {
+        for (Kind& kind : _kinds)
+        {
+            if (kind.id != 0)
+                _downloads.Cancel(kind.id);
+            kind.id = 0;
+            kind.waiting.clear();
+        }
     }
 } // namespace app

@@ -28,7 +28,7 @@ namespace app
           N2(app, "N2", "-"), Help1(app, "Help1", "&Help"),
           AbouttheNorvaleVodazovOvarar1(app, "AbouttheNorvaleVodazovOvarar1", "&About the Norvale Desktop Ticker"),
           N1(app, "N1", "-"), Exit1(app, "Exit1", "E&xit"), TrayIconData(app.Os(), TrayIconId, TrayCallbackMessage),
-          _players(players)
+          _players(players), _fetches(app.Os().downloads)
     {
         BuildLayout();
         BuildMenu();
@@ -238,6 +238,7 @@ namespace app
         {
         case TrayCallbackMessage: TrayIconCallback(lParam); break; // then the inherited handling
         case os::wm::displaychange: WMDisplayChange(wParam, lParam); return 0;
+        case FetchMessage: FetchArrived(static_cast<std::uint32_t>(wParam)); return 0;
         case os::wm::windowposchanging: WMWindowPosChanging(*reinterpret_cast<os::WindowPos*>(lParam)); break;
         // The user's drag, not the program's own placement: only then does the strip
         // snap to the panel. The flag drops before the toolbar docks at the drag's end.
@@ -358,6 +359,7 @@ namespace app
     void TtickForm::DoQuit()
     {
         _quitting = true;
+        _fetches.CancelAll(); // no answer reaches a strip on its way out
         DoRunOnStartup(LaunchatStartup1.Checked());
         SaveSettings();
         TrayIconData.Remove();

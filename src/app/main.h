@@ -17,6 +17,7 @@
 //                       panel's place next to the strip
 #pragma once
 
+#include "app/fetch.h"
 #include "app/tray_icon.h"
 #include "appbar/appbar.h"
 #include "forms/controls.h"
@@ -26,6 +27,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace app
@@ -134,9 +136,13 @@ namespace app
         TAboutForm* AboutForm = nullptr; // made by the program entry
 
         // ---- content services
-        std::string FetchUrlText(os::InternetHandle session, const std::string& url);
+        // Both fetch off the GUI thread; the movie's variables change when the answer
+        // comes, in the order in which the strip would have set them at once.
         void GetFlashChannel(const std::string& url);
         void GetFlashSponsor(const std::string& args);
+        // Loads of the ticker movie so far: an answer fetched for an earlier one is
+        // dropped.
+        unsigned Loads() const { return _loads; }
         void SetSponsorFlash(const std::string& logo);
         void HideSponsorFlash();
         void SponsorFSCommand(player::TShockwaveFlash& sender, const std::wstring& command, const std::wstring& args);
@@ -180,8 +186,17 @@ namespace app
         void WMWindowPosChanged(const os::WindowPos& pos);
         void TrayIconCallback(os::LPARAM lParam);
         void ShellOpen(const std::string& target);
+        void FetchArrived(std::uint32_t id);
+        void ChannelArrived(const Fetches::Answer& answer);
+        void SponsorArrived(const Fetches::Answer& answer);
+        void SponsorFailed(const std::string& why);
+        void ShowSponsor(const std::string& feed, const std::string& page);
 
         player::PlayerFactory& _players;
+        Fetches _fetches;
+        unsigned _loads = 0;
+        // The feed of the sponsor request in flight, once read, while its logo page is fetched.
+        std::optional<std::string> _sponsorFeed;
         bool _created = false;    // the layout is complete: resize handling may run
         bool _quitting = false;   // the quit sequence has begun: no reload may start a load
         bool _userMoving = false; // inside the system's move or size loop: the user drags the strip

@@ -1,34 +1,25 @@
 // What the strip fetches, shows or offers for the ticker movie: the channel feed,
 // the sponsor's link, text and logo, and the offer of a new version.
 #include "app/feeds.h"
-#include "app/fetch.h"
 #include "app/main.h"
 #include "app/settings.h"
 #include "app/update.h"
 #include "forms/registry.h"
 
+#include <utility>
+
 namespace app
 {
-    std::string TtickForm::FetchUrlText(os::InternetHandle session, const std::string& url)
-    {
-        return app::FetchUrlText(Os(), session, url, [this](const std::string& line) { Trace(line); });
-    }
-
     // The movie owns the channel: each request fetches the feed afresh and hands the
-    // fields back in gNewChannel. When nothing could be read, the variable keeps
-    // whatever the movie last had.
+    // fields back in gNewChannel when the answer comes. When nothing could be read,
+    // the variable keeps whatever the movie last had.
     void TtickForm::GetFlashChannel(const std::string& url)
     {
-        std::string text;
-        {
-            const FetchSession session(Os().internet);
-            if (!session.IsOpen())
-                return;
-            text = FetchUrlText(session.Handle(), url);
-        }
-        if (text.empty() || !Flash)
+        if (!Flash)
             return;
-        Flash->SetVariable(L"gNewChannel", Os().process.AnsiToWide(ChannelValue(text)));
+        _fetches.SetNotify(Handle());
+        if (!_fetches.Ask(FetchKind::channel, { url, {}, _loads }))
+            Trace("fetch not started: " + url);
     }
 
     // The sponsor feed gives the ticker movie a link and a text; on the first request
@@ -38,27 +29,68 @@ namespace app
     {
         if (!Flash)
             return;
-        auto& process = Os().process;
         const auto [feedUrl, logoUrl] = SplitSponsorArgs(args);
-        std::string feed;
-        std::string page;
-        bool ok = false;
-        if (const FetchSession session(Os().internet); session.IsOpen())
-        {
-            feed = FetchUrlText(session.Handle(), feedUrl);
-            ok = !feed.empty();
-            if (ok && SponsorURL.empty())
-            {
-                page = FetchUrlText(session.Handle(), logoUrl);
-                ok = !page.empty();
-            }
-        }
-        if (!ok)
-        {
-            Flash->SetVariable(L"gSponsorState", L"-1");
-            return;
-        }
+        _fetches.SetNotify(Handle());
+        if (!_fetches.Ask(FetchKind::sponsor, { feedUrl, logoUrl, _loads }))
+            SponsorFailed("fetch not started: " + feedUrl);
+    }
 
+    void TtickForm::FetchArrived(std::uint32_t id)
+    {
+        const std::optional<Fetches::Answer> answer = _fetches.Take(id);
+        if (!answer)
+            return; // still running, or no longer in flight
+        // The controls it was made for may be gone, or going.
+        if (answer->request.load != _loads || !Flash || _quitting)
+            return;
+        // The requests that waited go out once this one is handled, however that ends.
+        struct NextOnExit
+        {
+            Fetches& fetches;
+            ~NextOnExit() { fetches.StartWaiting(); }
+        } next{ _fetches };
+        if (answer->kind == FetchKind::channel)
+            ChannelArrived(*answer);
+        else
+            SponsorArrived(*answer);
+    }
+
+    void TtickForm::ChannelArrived(const Fetches::Answer& answer)
+    {
+        if (!answer.ok)
+            Trace("fetch failed: " + answer.error);
+        if (answer.text.empty())
+            return;
+        Flash->SetVariable(L"gNewChannel", Os().process.AnsiToWide(ChannelValue(answer.text)));
+    }
+
+    void TtickForm::SponsorFailed(const std::string& why)
+    {
+        Trace(why);
+        if (Flash)
+            Flash->SetVariable(L"gSponsorState", L"-1");
+    }
+
+    void TtickForm::SponsorArrived(const Fetches::Answer& answer)
+    {
+        // The feed read before, when this is the logo page.
+        const std::optional<std::string> feed = std::exchange(_sponsorFeed, std::nullopt);
+        if (!answer.ok || answer.text.empty())
+            return SponsorFailed(answer.ok ? "fetch failed: an empty answer" : "fetch failed: " + answer.error);
+        if (feed)
+            return ShowSponsor(*feed, answer.text);
+        // The feed; the first request of a load also wants the logo page.
+        if (!SponsorURL.empty())
+            return ShowSponsor(answer.text, {});
+        const std::string& logoUrl = answer.request.then;
+        if (!_fetches.Continue(FetchKind::sponsor, { logoUrl, {}, _loads }))
+            return SponsorFailed("fetch not started: " + logoUrl);
+        _sponsorFeed = answer.text;
+    }
+
+    void TtickForm::ShowSponsor(const std::string& feed, const std::string& page)
+    {
+        auto& process = Os().process;
         auto [link, text] = SponsorFields(feed);
         const std::wstring oldLink = Flash->GetVariable(L"sponsor_url");
         const std::wstring oldText = Flash->GetVariable(L"sponsor_text");

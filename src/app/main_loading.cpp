@@ -69,6 +69,10 @@ namespace app
 
     void TtickForm::KillFlash()
     {
+        // What was fetched for these controls' movie is of no use to the next one.
+        _fetches.CancelAll();
+        _sponsorFeed.reset();
+        ++_loads;
         for (auto* control : { &Flash, &SponsorFlash })
         {
             if (*control)

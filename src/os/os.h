@@ -274,35 +274,27 @@ namespace os
     class IInternet
     {
       public:
+        // Whether the system believes it is on line; the fetches themselves are
+        // downloads (below).
         virtual bool GetConnectedState() = 0;
-        virtual InternetHandle Open(const std::string& agent, DWORD accessType) = 0;
-        virtual InternetHandle OpenUrl(InternetHandle session, const std::string& url, DWORD flags) = 0;
-        virtual bool ReadFile(InternetHandle request, void* buffer, DWORD size, DWORD& read) = 0;
-        virtual bool Close(InternetHandle handle) = 0;
-        // Bounds every wait of the handle's connection (connecting, sending and
-        // receiving) by `ms`; set on a session, it holds for the requests opened
-        // through it afterwards, set on a request, for that request's next waits.
-        virtual bool SetTimeout(InternetHandle handle, DWORD ms) = 0;
-        // The HTTP status code of a request's answer; false when it has none.
-        virtual bool QueryStatusCode(InternetHandle request, DWORD& status) = 0;
-        // Waits (no longer than the request's time-out) until some of the body has
-        // arrived or the body has ended, and tells how many bytes can be read now
-        // without waiting; 0 at the end of the body. False when the wait failed.
-        virtual bool QueryDataAvailable(InternetHandle request, DWORD& available) = 0;
 
       protected:
         ~IInternet() = default;
     };
 
-    // Asynchronous downloads for the movie player: a worker thread reads an address
-    // (http or https through the internet, or an absolute local file path) and the
-    // GUI thread learns of every change through a posted message. Nothing but the
-    // worker's own reading runs off the GUI thread.
+    // Asynchronous downloads for the movie player and the strip's fetches: a worker
+    // thread reads an address (http or https through the internet, or an absolute
+    // local file path) and the GUI thread learns of every change through a posted
+    // message. Nothing but the worker's own reading runs off the GUI thread, so no
+    // network wait ever holds the GUI thread. A download ends by its deadline,
+    // whatever it is waiting for at the time, and an answer that ends before its
+    // announced length fails.
     struct DownloadLimits
     {
         std::size_t maxBytes = 4u << 20; // a larger body fails the download
-        DWORD timeoutMs = 30000;         // the whole download, connection included
+        DWORD timeoutMs = 30000;         // the whole download: connection, headers and body
         bool followRedirects = true;     // false: an answer that redirects fails the download
+        std::string agent;               // the User-Agent; empty: the player's own
     };
 
     struct DownloadStatus

@@ -43,9 +43,6 @@ namespace os
     enum class RegKeyHandle : std::intptr_t
     {
     };
-    enum class InternetHandle : std::intptr_t
-    {
-    };
     enum class KernelHandle : std::intptr_t
     {
     };
@@ -565,12 +562,6 @@ namespace os
         constexpr DWORD timeout = 0x00000102;
         constexpr DWORD failed = 0xFFFFFFFF;
     } // namespace wait
-
-    namespace inet
-    {
-        constexpr DWORD open_type_preconfig = 0;
-        constexpr DWORD flag_no_cache_write = 0x04000000;
-    } // namespace inet
 
     // Win32 error codes returned by the registry calls.
     namespace error

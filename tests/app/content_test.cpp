@@ -4,7 +4,7 @@
 #include "support/ticker_fixture.h"
 
 using namespace app;
-using os::sim::UrlResponse;
+using os::sim::DownloadResponse;
 using testing_support::TickerFixture;
 
 TEST(FeedCut, ChannelFieldsFollowTheTextSearchRules)
@@ -53,6 +53,15 @@ TEST(FeedCut, SponsorFieldsLogoAddressAndArguments)
 namespace
 {
     const std::string Feed = "http://content.example/channel.xml";
+    const std::string SponsorFeedUrl = "http://content.example/sponsor.xml";
+    const std::string LogoPageUrl = "http://content.example/logo.js";
+
+    DownloadResponse Status(int status, std::string body)
+    {
+        DownloadResponse r = DownloadResponse::Body(std::move(body));
+        r.httpStatus = status;
+        return r;
+    }
 
     class ChannelTest : public TickerFixture
     {
@@ -65,148 +74,221 @@ namespace
                 traces.push_back(line);
             };
             desktop.Advance(100);
+            // A complete movie: the load's watchdog does not replace it while a test waits.
+            desktop.players.RaiseFSCommand(Ticker(), L"complete", L"success");
+            desktop.Advance(100);
         }
+        // Asks, and checks that the strip did not wait for the answer.
         void GetChannel(const std::string& url = Feed)
         {
+            const std::uint64_t before = desktop.Now();
             desktop.players.RaiseFSCommand(Ticker(), L"getchannel", testing_support::Wide(url));
+            EXPECT_EQ(desktop.Now(), before) << "the command waited for the network";
         }
         std::wstring Channel() { return Ticker().variables[L"gNewChannel"]; }
+        const os::sim::DownloadRequest& LastRequest() { return desktop.downloads.Requests().back(); }
 
         std::vector<std::string> traces;
     };
 } // namespace
 
-TEST_F(ChannelTest, TheFeedIsReadInChunksCutAndHandedToTheMovieWithEveryHandleClosed)
+TEST_F(ChannelTest, TheFeedIsFetchedWhileTheStripRunsOnAndHandedToTheMovieWhenItComes)
 {
     const std::string longName(1500, 'n');
-    desktop.internet.AddUrl(Feed, { { "<channel>uk-top</channel><name>", longName, std::string("Top\0junk", 8),
-                                      "</name><announcement>Hi</announcement>" } });
+    DownloadResponse slow =
+        DownloadResponse::Body("<channel>uk-top</channel><name>" + longName + "Top</name>" + "<announcement>Hi</announcement>");
+    slow.connectMs = 1000;
+    slow.headersMs = 2000;
+    slow.delayMs = 500;
+    slow.steps = 3;
+    slow.stepMs = 4000; // complete at 11.5 s
+    desktop.downloads.Serve(Feed, slow);
+    Ticker().variables[L"gNewChannel"] = L"OLD";
     GetChannel();
-    EXPECT_EQ(Channel(), L"UK-TOP|" + std::wstring(1500, 'N') + L"TOP|HI")
-        << "1500 bytes in two reads, and a NUL cuts its own read only";
-    EXPECT_EQ(desktop.internet.OpenHandles(), 0u);
-    EXPECT_EQ(desktop.internet.HandlesOpened(), 2);
-    ASSERT_EQ(desktop.internet.Agents(), (std::vector<std::string>{ "Norvale Desktop Ticker" }));
-    ASSERT_EQ(desktop.internet.Requests().size(), 1u);
-    EXPECT_EQ(desktop.internet.Requests()[0].url, Feed) << "the address goes out unchanged";
-    EXPECT_EQ(desktop.internet.Requests()[0].flags, os::inet::flag_no_cache_write);
-    EXPECT_EQ(desktop.internet.Requests()[0].timeoutMs, 15000u) << "the connection's waits are bounded";
+    ASSERT_EQ(desktop.downloads.Requests().size(), 1u);
+    EXPECT_EQ(LastRequest().url, Feed) << "the address goes out unchanged";
+    EXPECT_EQ(LastRequest().limits.agent, "Norvale Desktop Ticker");
+    EXPECT_EQ(LastRequest().limits.maxBytes, 1u << 20);
+    EXPECT_EQ(LastRequest().limits.timeoutMs, 15000u);
+    desktop.Advance(11'000);
+    EXPECT_EQ(Channel(), L"OLD") << "nothing before the whole answer";
+    desktop.Advance(1'000);
+    EXPECT_EQ(Channel(), L"UK-TOP|" + std::wstring(1500, 'N') + L"TOP|HI");
+    EXPECT_EQ(desktop.downloads.Held(), 0u);
 
-    // A NUL cuts its own 1024-byte read only: the next read starts at byte 1024.
+    // A NUL cuts its own 1024-byte block only: the next block starts at byte 1024.
     std::string body = "<channel>" + std::string(1011, 'a') + std::string("\0bcd", 4) + "zz";
     body += std::string(2000 - 10 - body.size(), 'y') + "</channel>";
-    desktop.internet.AddUrl(Feed, UrlResponse::Body(body));
+    desktop.downloads.Serve(Feed, DownloadResponse::Body(body));
     GetChannel();
+    desktop.Advance(10);
     EXPECT_EQ(Channel(), std::wstring(1011, 'A') + L"ZZ" + std::wstring(2000 - 10 - 1026, 'Y') + L"||");
 
     // Each request fetches afresh.
-    desktop.internet.AddUrl(Feed, UrlResponse::Body("<channel>b</channel>"));
+    desktop.downloads.Serve(Feed, DownloadResponse::Body("<channel>b</channel>"));
     GetChannel();
+    desktop.Advance(10);
     EXPECT_EQ(Channel(), L"B||");
-    EXPECT_EQ(desktop.internet.OpenHandles(), 0u);
+    EXPECT_EQ(desktop.downloads.Requests().size(), 3u);
+    EXPECT_TRUE(traces.empty());
 }
 
-TEST_F(ChannelTest, NothingReadLeavesTheChannelAsItWasAndClosesEveryHandle)
+TEST_F(ChannelTest, NothingReadLeavesTheChannelAsItWasAndTheBoundHoldsFromTheStart)
 {
     const std::string doc = "<channel>new</channel>";
-    UrlResponse broken{ { doc, "<name>x</name>" }, 1 };
-    UrlResponse tooLong;
-    for (int i = 0; i < 16; ++i)
-        tooLong.chunks.push_back(std::string(65536, 'a'));
-    tooLong.chunks.push_back("<"); // 1 MiB and one byte
-    UrlResponse trickle;
-    for (int i = 0; i < 400; ++i)
-        trickle.chunks.push_back("<");
-    trickle.msPerChunk = 100;
-    UrlResponse stalled{ { doc } };
-    stalled.msPerChunk = 60000;
-    UrlResponse slowTwice{ { doc, doc } }; // each wait within the time-out, both together not
-    slowTwice.msPerChunk = 10000;
+    DownloadResponse broken = DownloadResponse::Body(doc + "<name>x</name>");
+    broken.steps = 2;
+    broken.failAtStep = 1;
+    DownloadResponse tooLong = DownloadResponse::Body(std::string((1u << 20) + 1, '<'));
+    tooLong.announceLength = false;
+    DownloadResponse cut = DownloadResponse::Body(doc);
+    cut.cutAfter = doc.size() - 1;
+    DownloadResponse trickle = DownloadResponse::Body(std::string(400, '<'));
+    trickle.steps = 400;
+    trickle.stepMs = 100;
+    DownloadResponse slowHeaders = DownloadResponse::Body(doc);
+    slowHeaders.headersMs = 16000;
+    DownloadResponse slowConnect = DownloadResponse::Body(doc);
+    slowConnect.connectMs = 60000;
+    DownloadResponse slowParts = DownloadResponse::Body(doc + doc); // each part in time, both together not
+    slowParts.headersMs = 100;
+    slowParts.steps = 2;
+    slowParts.stepMs = 14950;
 
     struct Case
     {
         const char* what;
-        UrlResponse response;
+        DownloadResponse response;
         std::string trace;
+        std::uint64_t endsAt; // ms after the request
     };
+    const std::string late = "fetch failed: no complete answer within 15000 ms";
     const std::vector<Case> cases{
-        { "empty body", UrlResponse::Body(""), "" },
-        { "not found", UrlResponse::Status(404, "<channel>Not Found</channel>"), "fetch failed: HTTP status 404" },
-        { "server error", UrlResponse::Status(500, doc), "fetch failed: HTTP status 500" },
-        { "bad request", UrlResponse::Status(400, doc), "fetch failed: HTTP status 400" },
-        { "failed read", broken, "fetch failed: the read failed" },
-        { "over 1 MiB", tooLong, "fetch failed: the body is larger than 1048576 bytes" },
-        { "trickling", trickle, "fetch failed: no complete answer within 15000 ms" },
-        { "stalled", stalled, "fetch failed: no complete answer within 15000 ms" },
-        { "slow twice", slowTwice, "fetch failed: no complete answer within 15000 ms" },
+        { "empty body", DownloadResponse::Body(""), "", 0 },
+        { "not found", Status(404, "<channel>Not Found</channel>"), "fetch failed: HTTP status 404", 0 },
+        { "server error", Status(500, doc), "fetch failed: HTTP status 500", 0 },
+        { "failed read", broken, "fetch failed: connection lost", 0 },
+        { "over 1 MiB", tooLong, "fetch failed: larger than 1048576 bytes", 0 },
+        { "cut short", cut, "fetch failed: the answer ended after 21 of 22 bytes", 0 },
+        { "trickling", trickle, late, 15000 },
+        { "slow headers", slowHeaders, late, 15000 },
+        { "slow connection", slowConnect, late, 15000 },
+        { "slow parts", slowParts, late, 15000 },
     };
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.what);
         Ticker().variables[L"gNewChannel"] = L"OLD";
         traces.clear();
-        desktop.internet.AddUrl(Feed, c.response);
-        const std::uint64_t before = desktop.Now();
+        desktop.downloads.Serve(Feed, c.response);
         GetChannel();
+        if (c.endsAt > 0)
+        {
+            desktop.Advance(c.endsAt - 1);
+            EXPECT_TRUE(traces.empty()) << "given up early";
+        }
+        desktop.Advance(2);
         EXPECT_EQ(Channel(), L"OLD");
-        EXPECT_EQ(desktop.internet.OpenHandles(), 0u);
-        EXPECT_LE(desktop.Now() - before, 15100u) << "the strip is frozen no longer than the bound";
         EXPECT_EQ(traces, c.trace.empty() ? std::vector<std::string>{} : std::vector<std::string>{ c.trace });
+        EXPECT_EQ(desktop.downloads.Held(), 0u);
+        desktop.Advance(60'000); // nothing comes later
+        EXPECT_EQ(Channel(), L"OLD");
     }
 
-    // A trickle whose waits end exactly at the bound is given up there, and not later.
-    desktop.system.SetTickCost(0);
+    // No answer at all, or an address that is not a web address.
     Ticker().variables[L"gNewChannel"] = L"OLD";
-    traces.clear();
-    desktop.internet.AddUrl(Feed, trickle);
-    const std::uint64_t before = desktop.Now();
+    desktop.downloads.Remove(Feed);
     GetChannel();
-    EXPECT_EQ(desktop.Now() - before, 15000u);
-    EXPECT_EQ(Channel(), L"OLD");
-    EXPECT_EQ(traces, std::vector<std::string>{ "fetch failed: no complete answer within 15000 ms" });
-    desktop.system.SetTickCost(1);
-
-    // No answer at all, or no session, or an address that is not a web address.
-    Ticker().variables[L"gNewChannel"] = L"OLD";
-    desktop.internet.RemoveUrl(Feed);
-    GetChannel();
+    const std::size_t asked = desktop.downloads.Requests().size();
     GetChannel("file:///C:/Windows/win.ini");
     GetChannel("");
-    desktop.internet.AddUrl(Feed, UrlResponse::Body(doc));
-    desktop.internet.SetConnected(false);
-    GetChannel();
-    desktop.internet.SetConnected(true);
-    desktop.internet.SetOpenFails(true);
-    GetChannel();
+    desktop.Advance(100);
     EXPECT_EQ(Channel(), L"OLD");
-    EXPECT_EQ(desktop.internet.OpenHandles(), 0u);
-    EXPECT_EQ(desktop.internet.Requests().back().url, Feed) << "the local file was never asked for";
+    EXPECT_EQ(desktop.downloads.Requests().size(), asked) << "the local file was never asked for";
 }
 
-TEST_F(ChannelTest, ABodyOfExactlyOneMebibyteWithinTheTimeBoundIsRead)
+TEST_F(ChannelTest, ABodyOfExactlyOneMebibyteWithinTheBoundIsRead)
 {
-    UrlResponse big;
-    for (int i = 0; i < 15; ++i)
-        big.chunks.push_back(std::string(65536, 'x'));
-    big.chunks.push_back(std::string(65536 - 21, 'x'));
-    big.chunks.push_back("<channel>ok</channel>"); // 21 bytes: 1048576 in all
-    big.msPerChunk = 700;                          // 17 waits: 11.9 s, and the clock moves a little with each read
-    desktop.internet.AddUrl(Feed, big);
+    DownloadResponse big = DownloadResponse::Body(std::string((1u << 20) - 21, 'x') + "<channel>ok</channel>");
+    big.steps = 17;
+    big.stepMs = 870; // the last part at 13.9 s
+    desktop.downloads.Serve(Feed, big);
     GetChannel();
+    desktop.Advance(15'000);
     EXPECT_EQ(Channel(), L"OK||");
     EXPECT_EQ(traces, std::vector<std::string>{});
 }
 
-TEST_F(ChannelTest, AFetchThatThrowsStillClosesItsSession)
+TEST_F(ChannelTest, RequestsInARowAreAnsweredInTheirOrderAndAReloadOrAQuitDropsTheAnswer)
 {
-    desktop.internet.AddUrl(Feed, UrlResponse::Status(500, "<channel>x</channel>"));
-    // The trace of the failed fetch throws, as an out-of-memory would.
-    tick->TraceSink = [](const std::string&)
-    {
-        throw std::runtime_error("trace failed");
-    };
-    EXPECT_THROW(tick->GetFlashChannel(Feed), std::runtime_error);
-    EXPECT_EQ(desktop.internet.OpenHandles(), 0u);
-    EXPECT_THROW(tick->GetFlashSponsor(Feed + " " + Feed), std::runtime_error);
-    EXPECT_EQ(desktop.internet.OpenHandles(), 0u);
+    DownloadResponse first = DownloadResponse::Body("<channel>first</channel>");
+    first.headersMs = 3000;
+    desktop.downloads.Serve(Feed, first);
+    const std::string second = "http://content.example/second.xml";
+    desktop.downloads.Serve(second, DownloadResponse::Body("<channel>second</channel>"));
+    const std::string missing = "http://content.example/missing.xml";
+    Ticker().calls.clear();
+    GetChannel();
+    GetChannel(missing);
+    for (int i = 0; i < 6; ++i)
+        GetChannel(i < 5 ? Feed : second); // the fifth waiting takes the last place
+    EXPECT_EQ(desktop.downloads.Requests().size(), 1u) << "one at a time";
+    desktop.Advance(10'000);
+    const std::vector<std::wstring> set(Ticker().calls.begin(), Ticker().calls.end());
+    EXPECT_EQ(set, (std::vector<std::wstring>{ L"SetVariable=gNewChannel=FIRST||", L"SetVariable=gNewChannel=FIRST||",
+                                               L"SetVariable=gNewChannel=FIRST||", L"SetVariable=gNewChannel=SECOND||" }))
+        << "first, missing (nothing), first, first, second";
+    ASSERT_EQ(desktop.downloads.Requests().size(), 5u);
+    EXPECT_EQ(desktop.downloads.Requests()[1].url, missing);
+    EXPECT_EQ(Channel(), L"SECOND||");
+
+    // A reload while the fetch is on its way: the new movie never sees the old answer.
+    desktop.downloads.Serve(Feed, first);
+    GetChannel();
+    const unsigned loads = tick->Loads();
+    desktop.players.RaiseFSCommand(Ticker(), L"reload", L"");
+    desktop.Advance(1000);
+    ASSERT_GT(tick->Loads(), loads);
+    desktop.players.RaiseFSCommand(Ticker(), L"complete", L"success");
+    desktop.Advance(5000);
+    EXPECT_EQ(Ticker().variables.count(L"gNewChannel"), 0u) << "the new control got the old control's answer";
+    EXPECT_TRUE(desktop.downloads.Requests().back().cancelled);
+    // ... and it gets its own.
+    GetChannel();
+    desktop.Advance(5000);
+    EXPECT_EQ(Channel(), L"FIRST||");
+
+    // A quit while the fetch is on its way: nothing reaches the strip or its control.
+    GetChannel();
+    tick->Exit1Click(tick->Exit1);
+    desktop.Advance(5000);
+    EXPECT_EQ(Ticker().Count(L"SetVariable=gNewChannel=FIRST||"), 1);
+    EXPECT_TRUE(desktop.downloads.Requests().back().cancelled);
+    // And a strip destroyed with a fetch on its way leaves nothing behind.
+    GetChannel();
+    Close();
+    desktop.Advance(5000);
+    EXPECT_EQ(desktop.downloads.Held(), 0u);
+}
+
+TEST_F(ChannelTest, ASponsorRequestWhoseLogoPageHangsEndsAtItsOwnBoundWhileTheChannelGoesOn)
+{
+    desktop.downloads.Serve(SponsorFeedUrl, DownloadResponse::Body("<URL>http://s.example/</URL><text>t</text>"));
+    DownloadResponse hangs = DownloadResponse::Body("<img src=\\\"http://s.example/l.gif\\\" ");
+    hangs.headersMs = 60000;
+    desktop.downloads.Serve(LogoPageUrl, hangs);
+    desktop.downloads.Serve(Feed, DownloadResponse::Body("<channel>c</channel>"));
+    desktop.players.RaiseFSCommand(Ticker(), L"getsponsor", testing_support::Wide(SponsorFeedUrl + " " + LogoPageUrl));
+    desktop.Advance(100);
+    GetChannel();
+    desktop.Advance(100);
+    EXPECT_EQ(Channel(), L"C||") << "the channel does not wait for the sponsor";
+    EXPECT_EQ(Ticker().variables.count(L"sponsor_url"), 0u) << "nothing of the sponsor before the logo page";
+    desktop.Advance(14'700); // the logo page's fetch started 100 ms after the request
+    EXPECT_EQ(Ticker().variables.count(L"gSponsorState"), 0u);
+    desktop.Advance(200);
+    EXPECT_EQ(Ticker().variables[L"gSponsorState"], L"-1");
+    EXPECT_EQ(Ticker().variables.count(L"sponsor_url"), 0u);
+    EXPECT_EQ(tick->SponsorURL, "");
+    EXPECT_EQ(desktop.downloads.Held(), 0u);
 }

@@ -3,7 +3,7 @@
 #include "support/ticker_fixture.h"
 
 using namespace app;
-using os::sim::UrlResponse;
+using os::sim::DownloadResponse;
 using testing_support::TickerFixture;
 using testing_support::Wide;
 
@@ -14,6 +14,21 @@ namespace
     const std::string LogoPageUrl = "http://content.example/logo.js";
     const std::string Link = "http://sponsor.example/offer";
     const std::string Logo = "http://img.example/logo.gif";
+
+    DownloadResponse Status(int status, std::string body)
+    {
+        DownloadResponse r = DownloadResponse::Body(std::move(body));
+        r.httpStatus = status;
+        return r;
+    }
+
+    // The length announced, the connection closed one byte before its end.
+    DownloadResponse Cut(std::string body)
+    {
+        DownloadResponse r = DownloadResponse::Body(std::move(body));
+        r.cutAfter = r.body.size() - 1;
+        return r;
+    }
 
     std::string SponsorFeed(const std::string& link, const std::string& text)
     {
@@ -26,9 +41,9 @@ namespace
         SponsorTest()
         {
             desktop.registry.PutString(os::RegRoot::currentUser, Key, "InstallPath", "C:\\Norvale");
-            desktop.internet.AddUrl(FeedUrl, UrlResponse::Body(SponsorFeed(Link, "Buy now")));
-            desktop.internet.AddUrl(LogoPageUrl,
-                                    UrlResponse::Body(R"(document.write("<img src=\")" + Logo + R"(\" border=0>");)"));
+            desktop.downloads.Serve(FeedUrl, DownloadResponse::Body(SponsorFeed(Link, "Buy now")));
+            desktop.downloads.Serve(LogoPageUrl,
+                                    DownloadResponse::Body(R"(document.write("<img src=\")" + Logo + R"(\" border=0>");)"));
             Start();
             tick->TraceSink = [this](const std::string& line)
             {
@@ -39,6 +54,7 @@ namespace
         void GetSponsor(const std::string& args = FeedUrl + " " + LogoPageUrl)
         {
             desktop.players.RaiseFSCommand(Ticker(), L"getsponsor", Wide(args));
+            desktop.Advance(10); // the answers come back as messages
         }
         void FromSponsorMovie(const std::wstring& command) { desktop.players.RaiseFSCommand(Sponsor(), command, L"ignored"); }
         os::sim::PlayerRecord& Sponsor() { return Record(tick->SponsorFlash); }
@@ -51,7 +67,7 @@ namespace
         int Fetches(const std::string& url)
         {
             int n = 0;
-            for (const auto& r : desktop.internet.Requests())
+            for (const auto& r : desktop.downloads.Requests())
                 n += r.url == url ? 1 : 0;
             return n;
         }
@@ -74,8 +90,9 @@ TEST_F(SponsorTest, TheFirstRequestHandsOverLinkAndTextAndLoadsTheLogoWhichShows
     EXPECT_EQ(Var(L"sponsor_text"), L"Buy now");
     EXPECT_EQ(Var(L"gSponsorState"), L"<unset>") << "the sponsor movie reports the logo's fate";
     EXPECT_EQ(tick->SponsorURL, Link);
-    EXPECT_EQ(desktop.internet.OpenHandles(), 0u);
-    EXPECT_EQ(desktop.internet.HandlesOpened(), 3) << "one session for both documents";
+    EXPECT_EQ(desktop.downloads.Held(), 0u);
+    EXPECT_EQ(desktop.downloads.Urls(), (std::vector<std::string>{ FeedUrl, LogoPageUrl })) << "the feed, then the logo page";
+    EXPECT_EQ(desktop.downloads.Requests()[0].limits.agent, "Norvale Desktop Ticker");
 
     const std::vector<std::wstring> loaderCalls(Sponsor().calls.end() - 5, Sponsor().calls.end());
     EXPECT_EQ(loaderCalls, (std::vector<std::wstring>{ L"Movie=C:\\Norvale\\loader.swf", L"Stop", L"Rewind", L"Play",
@@ -126,14 +143,14 @@ TEST_F(SponsorTest, LaterRequestsFollowTheComparisonRuleAndReportOne)
     EXPECT_EQ(traces.back(), "gSponsorURL = " + Link);
 
     // Another sponsor with the same text: the link goes, the text stays.
-    desktop.internet.AddUrl(FeedUrl, UrlResponse::Body(SponsorFeed("http://other.example/", "Buy now")));
+    desktop.downloads.Serve(FeedUrl, DownloadResponse::Body(SponsorFeed("http://other.example/", "Buy now")));
     GetSponsor();
     EXPECT_EQ(Var(L"sponsor_url"), L"");
     EXPECT_EQ(Var(L"sponsor_text"), L"Buy now");
     EXPECT_EQ(tick->SponsorURL, "/");
 
     // With the movie's link empty, the new one is taken; a changed text goes.
-    desktop.internet.AddUrl(FeedUrl, UrlResponse::Body(SponsorFeed("http://other.example/", "Sale")));
+    desktop.downloads.Serve(FeedUrl, DownloadResponse::Body(SponsorFeed("http://other.example/", "Sale")));
     traces.clear();
     GetSponsor();
     EXPECT_EQ(traces[2], "sponsor_url = http://other.example/");
@@ -142,7 +159,7 @@ TEST_F(SponsorTest, LaterRequestsFollowTheComparisonRuleAndReportOne)
     EXPECT_EQ(Var(L"sponsor_text"), L"");
     EXPECT_EQ(tick->SponsorURL, "http://other.example/");
     EXPECT_EQ(Sponsor().Count(L"Play"), 1);
-    EXPECT_EQ(desktop.internet.OpenHandles(), 0u);
+    EXPECT_EQ(desktop.downloads.Held(), 0u);
 }
 
 TEST_F(SponsorTest, AFailedFetchReportsMinusOneAndChangesNothingElse)
@@ -155,21 +172,23 @@ TEST_F(SponsorTest, AFailedFetchReportsMinusOneAndChangesNothingElse)
     };
     const std::vector<Case> cases{
         { "no space: no feed address", [] {}, LogoPageUrl },
-        { "feed missing", [&] { desktop.internet.RemoveUrl(FeedUrl); }, FeedUrl + " " + LogoPageUrl },
-        { "feed 404", [&] { desktop.internet.AddUrl(FeedUrl, UrlResponse::Status(404, SponsorFeed("http://x/", "x"))); },
+        { "feed missing", [&] { desktop.downloads.Remove(FeedUrl); }, FeedUrl + " " + LogoPageUrl },
+        { "feed 404", [&] { desktop.downloads.Serve(FeedUrl, Status(404, SponsorFeed("http://x/", "x"))); },
           FeedUrl + " " + LogoPageUrl },
-        { "logo page 500", [&] { desktop.internet.AddUrl(LogoPageUrl, UrlResponse::Status(500, "<img src=\\\"http://x/\\\" ")); },
+        { "logo page 500", [&] { desktop.downloads.Serve(LogoPageUrl, Status(500, "<img src=\\\"http://x/\\\" ")); },
           FeedUrl + " " + LogoPageUrl },
-        { "logo page empty", [&] { desktop.internet.AddUrl(LogoPageUrl, UrlResponse::Body("")); }, FeedUrl + " " + LogoPageUrl },
-        { "no session", [&] { desktop.internet.SetOpenFails(true); }, FeedUrl + " " + LogoPageUrl },
+        { "logo page empty", [&] { desktop.downloads.Serve(LogoPageUrl, DownloadResponse::Body("")); },
+          FeedUrl + " " + LogoPageUrl },
+        { "feed not a web address", [] {}, "file:///C:/sponsor.xml " + LogoPageUrl },
+        { "feed cut short", [&] { desktop.downloads.Serve(FeedUrl, Cut(SponsorFeed(Link, "Buy now"))); },
+          FeedUrl + " " + LogoPageUrl },
     };
     const auto sponsorCalls = Sponsor().calls;
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.what);
-        desktop.internet.SetOpenFails(false);
-        desktop.internet.AddUrl(FeedUrl, UrlResponse::Body(SponsorFeed(Link, "Buy now")));
-        desktop.internet.AddUrl(LogoPageUrl, UrlResponse::Body(R"(<img src=\")" + Logo + R"(\" >)"));
+        desktop.downloads.Serve(FeedUrl, DownloadResponse::Body(SponsorFeed(Link, "Buy now")));
+        desktop.downloads.Serve(LogoPageUrl, DownloadResponse::Body(R"(<img src=\")" + Logo + R"(\" >)"));
         c.scene();
         Ticker().variables.erase(L"gSponsorState");
         GetSponsor(c.args);
@@ -178,7 +197,7 @@ TEST_F(SponsorTest, AFailedFetchReportsMinusOneAndChangesNothingElse)
         EXPECT_EQ(Var(L"sponsor_text"), L"<unset>");
         EXPECT_EQ(tick->SponsorURL, "");
         EXPECT_EQ(Sponsor().calls, sponsorCalls);
-        EXPECT_EQ(desktop.internet.OpenHandles(), 0u);
+        EXPECT_EQ(desktop.downloads.Held(), 0u);
     }
 }
 
@@ -211,9 +230,27 @@ TEST_F(SponsorTest, AClickOnTheLogoOpensOnlyAKnownWebLinkWithoutTheIdentifier)
     // A link from the network that is not a web address is never opened.
     desktop.players.RaiseFSCommand(Ticker(), L"reload", L"");
     desktop.Advance(1000);
-    desktop.internet.AddUrl(FeedUrl, UrlResponse::Body(SponsorFeed("file:///C:/Windows/system32/calc.exe", "x")));
+    desktop.downloads.Serve(FeedUrl, DownloadResponse::Body(SponsorFeed("file:///C:/Windows/system32/calc.exe", "x")));
     GetSponsor();
     EXPECT_EQ(tick->SponsorURL, "file:///C:/Windows/system32/calc.exe");
     FromSponsorMovie(L"sponsorclick");
     EXPECT_EQ(desktop.shell.Executed().size(), 1u);
+}
+
+TEST_F(SponsorTest, RequestsInARowWaitTheirTurnAndAFailedOneLeavesTheLogoPageInFlightAlone)
+{
+    DownloadResponse slowPage = DownloadResponse::Body(R"(<img src=\")" + Logo + R"(\" >)");
+    slowPage.headersMs = 1000;
+    desktop.downloads.Serve(LogoPageUrl, slowPage);
+    desktop.players.RaiseFSCommand(Ticker(), L"getsponsor", Wide(FeedUrl + " " + LogoPageUrl));
+    desktop.players.RaiseFSCommand(Ticker(), L"getsponsor", Wide(FeedUrl + " " + LogoPageUrl));
+    desktop.Advance(500); // the first one's logo page is on its way
+    desktop.players.RaiseFSCommand(Ticker(), L"getsponsor", Wide("file:///C:/x.xml " + LogoPageUrl));
+    EXPECT_EQ(Var(L"gSponsorState"), L"-1") << "a request that cannot go out fails at once";
+    desktop.Advance(1000);
+    EXPECT_EQ(desktop.downloads.Urls(), (std::vector<std::string>{ FeedUrl, LogoPageUrl, FeedUrl }))
+        << "the logo page before the second request's feed, and only once a load";
+    EXPECT_EQ(Sponsor().Count(L"SetVariable=content_src=" + Wide(Logo)), 1);
+    EXPECT_EQ(Var(L"sponsor_url"), Wide(Link));
+    EXPECT_EQ(Var(L"gSponsorState"), L"1") << "the second request: the same sponsor";
 }

@@ -82,7 +82,9 @@ TEST_P(HostileTest, EndsWithinItsLimitsAndTheStripGoesOn)
     const std::size_t heap = HeapInUse();
     PlayHostile(a.file);
 
-    EXPECT_LT(Sandbox::LongestTurn(), std::chrono::seconds(1)) << "the longest turn of its script";
+    // A turn ends when its script has had 500 ms of the processor, and by four times
+    // that of the clock on a machine too busy to give it them.
+    EXPECT_LT(Sandbox::LongestTurn(), std::chrono::milliseconds(2250)) << "the longest turn of its script";
     EXPECT_LT(HeapInUse(), heap + (96u << 20)) << "what the movie holds, the host's share included, is capped";
     const std::string traces = ::testing::PrintToString(s.Texts("trace"));
     if (a.stopped)

@@ -73,10 +73,12 @@ TEST(MovieRunTest, ARunPrintsTheTraceOfTheRealMoviesAndAMissingFolderIsAnError)
         "        0 ms  label  Connecting to Norvale...\n",
         "     7000 ms  paint  (no text)\n",
         "  ready  ticker4.swf\n",
-        "  var    ticker4.swf: gNewChannel = UK-TOP|TOP NEWS|WELCOME TO TOP NEWS\n",
-        "  load   C:\\Program Files\\Norvale\\loader.swf\n",
+        // The channel and sponsor answers come after the commands, as messages: the
+        // movie has asked for its headlines by then.
         "  load   " + base + "headlines/uk-top.txt\n",
+        "  var    ticker4.swf: gNewChannel = UK-TOP|TOP NEWS|WELCOME TO TOP NEWS\n",
         "  fs     ticker4.swf: complete success\n",
+        "  load   C:\\Program Files\\Norvale\\loader.swf\n",
         "  fs     loader.swf: sponsorlogoSuccess\n",
     };
     std::size_t at = 0;

@@ -33,11 +33,18 @@ namespace
     constexpr std::uint64_t BusyStep = 100;
     constexpr int Days = 365;
 
-    const char* const Counted[] = { "windows",        "timers",           "menus",           "player controls",
-                                    "hosted players", "internet handles", "downloads held",  "registry keys open",
-                                    "tray icons",     "Lua states",       "Lua memory (KiB)" };
+    const char* const Counted[] = { "windows",
+                                    "timers",
+                                    "menus",
+                                    "player controls",
+                                    "hosted players",
+                                    "downloads held",
+                                    "registry keys open",
+                                    "tray icons",
+                                    "Lua states",
+                                    "Lua memory (KiB)" };
     constexpr std::size_t Kinds = std::size(Counted);
-    constexpr std::size_t PlayerControls = 3, HostedPlayers = 4, TrayIcons = 8, LuaStates = 9, LuaMemory = 10;
+    constexpr std::size_t PlayerControls = 3, HostedPlayers = 4, TrayIcons = 7, LuaStates = 8, LuaMemory = 9;
     using Sample = std::array<std::size_t, Kinds>;
 
     class Year
@@ -124,7 +131,6 @@ namespace
                      w.LiveMenus(),
                      players,
                      s.desktop.players.Alive().size(),
-                     s.desktop.internet.OpenHandles(),
                      s.desktop.downloads.Held(),
                      s.desktop.registry.OpenHandles(),
                      s.desktop.shell.TrayIcons().size(),

@@ -56,7 +56,6 @@ namespace movierun
     {
         for (const auto& [path, body] : _files)
         {
-            desktop.internet.AddUrl(base + path, os::sim::UrlResponse::Body(body));
             desktop.downloads.Serve(base + path, os::sim::DownloadResponse::Body(body));
         }
     }
@@ -65,7 +64,6 @@ namespace movierun
     {
         for (const auto& [path, body] : _files)
         {
-            desktop.internet.RemoveUrl(base + path);
             desktop.downloads.Remove(base + path);
         }
     }

@@ -1,6 +1,7 @@
 #include "session.h"
 
 #include "app/content.h"
+#include "app/fetch.h"
 #include "player/movie/text.h"
 
 #include <cstdio>
@@ -338,13 +339,12 @@ namespace movierun
         const auto& downloads = desktop.downloads.Requests();
         for (; _downloads < downloads.size(); ++_downloads)
         {
+            // The strip's own fetches (the channel and sponsor feeds) name themselves.
             const auto& r = downloads[_downloads];
-            found.push_back({ r.started, "load", r.url + (served(r.url) || local(r.url) ? "" : " (not served)") });
-        }
-        const auto& fetches = desktop.internet.Requests();
-        for (; _fetches < fetches.size(); ++_fetches)
+            const bool fetch = r.limits.agent == app::FetchAgent;
             found.push_back(
-                { desktop.Now(), "fetch", fetches[_fetches].url + (served(fetches[_fetches].url) ? "" : " (not served)") });
+                { r.started, fetch ? "fetch" : "load", r.url + (served(r.url) || local(r.url) ? "" : " (not served)") });
+        }
         const auto& debug = desktop.process.DebugLines();
         for (; _debug < debug.size(); ++_debug)
             found.push_back({ desktop.Now(), "trace", debug[_debug] });

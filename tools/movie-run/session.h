@@ -112,7 +112,7 @@ namespace movierun
         std::unique_ptr<os::IPlayer> _alone;
         os::Hwnd _aloneHost{};
         bool _online = false;
-        std::size_t _downloads = 0, _fetches = 0, _debug = 0, _shell = 0;
+        std::size_t _downloads = 0, _debug = 0, _shell = 0;
         std::string _label;
         bool _prompt = false;
     };

@@ -3,7 +3,7 @@
 namespace os::sim
 {
     Desktop::Desktop()
-        : system(clock), windows(clock, system), shell(system, windows), internet(clock), downloads(windows, clock),
+        : system(clock), windows(clock, system), shell(system, windows), downloads(windows, clock),
           process(clock), players(windows), _os{ windows, system, shell, registry, internet, downloads, process, players }
     {
     }

@@ -18,12 +18,13 @@ namespace os::sim
                                                       [](const DownloadRequest& r) { return !r.cancelled && !r.finished; }));
     }
 
+    // Ids are handed out in order from 1, one request each: a year of simulated
+    // running makes hundreds of thousands, so no search.
     DownloadRequest* SimDownloads::Request(std::uint32_t id)
     {
-        for (auto& r : _requests)
-            if (r.id == id)
-                return &r;
-        return nullptr;
+        if (id == 0 || id > _requests.size() || _requests[id - 1].id != id)
+            return nullptr;
+        return &_requests[id - 1];
     }
 
     std::uint32_t SimDownloads::Start(const std::string& url, const DownloadLimits& limits, Hwnd notify, UINT msg)
@@ -36,6 +37,7 @@ namespace os::sim
         a.notify = notify;
         a.msg = msg;
         a.deadline = _clock.Now() + limits.timeoutMs;
+        a.timeoutMs = limits.timeoutMs;
         a.maxBytes = limits.maxBytes;
         auto rule = _responses.find(url);
         // Redirects are followed, as WinInet follows them, a few hops at most, unless
@@ -62,7 +64,8 @@ namespace os::sim
                 a.status.total = a.response.body.size();
         }
         auto& slot = _active[id] = std::move(a);
-        const std::uint64_t due = std::min(_clock.Now() + slot.response.delayMs, slot.deadline);
+        const std::uint64_t due =
+            std::min(_clock.Now() + slot.response.connectMs + slot.response.headersMs + slot.response.delayMs, slot.deadline);
         slot.work = _windows.ScheduleWork(due, [this, id] { Step(id, 0); });
         return id;
     }
@@ -87,7 +90,7 @@ namespace os::sim
         a.work = 0;
         const DownloadResponse& r = a.response;
         if (_clock.Now() >= a.deadline && (step < r.steps || r.steps == 0))
-            return Fail(a, id, "timed out");
+            return Fail(a, id, "no complete answer within " + std::to_string(a.timeoutMs) + " ms");
         if (r.httpStatus < 0)
             return Fail(a, id, "cannot connect");
         if (a.redirectRefused)
@@ -98,14 +101,18 @@ namespace os::sim
             return Fail(a, id, "connection lost");
         const int steps = std::max(r.steps, 1);
         const std::size_t size = r.body.size();
+        const std::size_t sent = std::min(size, r.cutAfter);
         const std::size_t from = size * static_cast<std::size_t>(step) / static_cast<std::size_t>(steps);
         const std::size_t to = size * static_cast<std::size_t>(step + 1) / static_cast<std::size_t>(steps);
-        a.status.body.insert(a.status.body.end(), r.body.begin() + static_cast<std::ptrdiff_t>(from),
-                             r.body.begin() + static_cast<std::ptrdiff_t>(to));
-        a.status.received = to;
+        const bool cut = to >= sent && sent < size;
+        a.status.body.insert(a.status.body.end(), r.body.begin() + static_cast<std::ptrdiff_t>(std::min(from, sent)),
+                             r.body.begin() + static_cast<std::ptrdiff_t>(std::min(to, sent)));
+        a.status.received = a.status.body.size();
         if (a.status.received > a.maxBytes)
             return Fail(a, id, "larger than " + std::to_string(a.maxBytes) + " bytes");
-        if (step + 1 >= steps)
+        if (cut && r.announceLength)
+            return Fail(a, id, "the answer ended after " + std::to_string(sent) + " of " + std::to_string(size) + " bytes");
+        if (step + 1 >= steps || cut)
         {
             a.status.state = DownloadStatus::State::done;
             a.finished = true;

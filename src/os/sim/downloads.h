@@ -12,20 +12,28 @@
 
 namespace os::sim
 {
-    // What an address answers. The body arrives after `delayMs`, in `steps` equal
-    // parts `stepMs` apart (one posted message per part, and the last part also
-    // completes the download). An address without a response fails after
-    // `delayMs` = 0 as unreachable.
+    // What an address answers, on the virtual clock: the connection takes
+    // `connectMs`, the answer's headers `headersMs` more, and the body arrives
+    // `delayMs` after them in `steps` equal parts `stepMs` apart (one posted message
+    // per part, and the last part also completes the download). An address without
+    // a response fails as unreachable once `connectMs` of the default response (0)
+    // have passed. Whatever a download waits for, it fails at its deadline, as the
+    // real downloads' watchdog makes it.
     struct DownloadResponse
     {
         std::string body;
-        int httpStatus = 200;      // 0 for a local file; 400 and above fails
-        std::uint64_t delayMs = 0; // before the first part
+        int httpStatus = 200; // 0 for a local file; 400 and above fails
+        std::uint64_t connectMs = 0;
+        std::uint64_t headersMs = 0;
+        std::uint64_t delayMs = 0; // after the headers, before the first part
         int steps = 1;
         std::uint64_t stepMs = 0;
         bool announceLength = true; // the total is known from the start
         int failAtStep = -1;        // that part fails the download instead (connection lost)
         std::string redirectTo;     // an answer that sends the client to this address instead
+        // The connection closes after this many bytes of the body: with the length
+        // announced, a failure; without, the body is what came.
+        std::size_t cutAfter = std::string::npos;
 
         static DownloadResponse Body(std::string body)
         {
@@ -91,6 +99,7 @@ namespace os::sim
             UINT msg = 0;
             std::uint64_t work = 0; // the next scheduled step
             std::uint64_t deadline = 0;
+            DWORD timeoutMs = 0;
             std::size_t maxBytes = 0;
             bool redirectRefused = false; // a redirect that the download may not follow
             bool finished = false;        // the last message was posted; waiting for the query

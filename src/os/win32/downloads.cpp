@@ -17,6 +17,7 @@
 #include <system_error>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace os::win32
 {
@@ -81,7 +82,7 @@ namespace os::win32
             ULONGLONG _end;
         };
 
-        // Closes an internet or kernel handle when it goes out of scope; an empty or
+        // Closes a kernel handle when it goes out of scope; an empty or
         // invalid handle is left alone.
         template <BOOL(WINAPI* Close)(HANDLE)> class HandleScope
         {
@@ -104,7 +105,6 @@ namespace os::win32
           private:
             HANDLE _handle;
         };
-        using InternetScope = HandleScope<InternetCloseHandle>;
         using FileScope = HandleScope<CloseHandle>;
 
         std::string InternetError(::DWORD code)
@@ -131,6 +131,13 @@ namespace os::win32
             DownloadStatus status;
             bool abandoned = false;
             bool messageWaiting = false;
+            // The internet handles the worker has open, closed once: by the worker
+            // when it ends, or by the watchdog at the deadline while the worker waits
+            // inside WinInet (which is how WinInet lets another thread end a blocking
+            // call). Once the deadline has passed the worker makes no further call.
+            std::vector<HINTERNET> handles;
+            bool expired = false;
+            bool inCall = false;
         };
     } // namespace
 
@@ -157,6 +164,8 @@ namespace os::win32
             {
                 std::lock_guard lock(_mutex);
                 DownloadStatus& s = _job->status;
+                if (s.state != DownloadStatus::State::running)
+                    return false;
                 if (s.received != received || s.total != total)
                 {
                     s.received = received;
@@ -174,6 +183,8 @@ namespace os::win32
             {
                 std::lock_guard lock(_mutex);
                 DownloadStatus& s = _job->status;
+                if (s.state != DownloadStatus::State::running)
+                    return; // the watchdog has already failed it
                 s.received = body.size();
                 s.body = std::move(body);
                 s.state = DownloadStatus::State::done;
@@ -182,13 +193,92 @@ namespace os::win32
             void Fail(std::string why)
             {
                 std::lock_guard lock(_mutex);
+                FailLocked(std::move(why));
+            }
+
+            // Keeps a handle the worker opened; false (and the handle closed) when the
+            // deadline has already passed.
+            bool Keep(HINTERNET handle)
+            {
+                {
+                    std::lock_guard lock(_mutex);
+                    if (!_job->expired)
+                    {
+                        _job->handles.push_back(handle);
+                        return true;
+                    }
+                }
+                InternetCloseHandle(handle);
+                return false;
+            }
+
+            // Makes one call that may wait on the network. Nothing when the deadline
+            // passed before or during it: the worker must not touch its handles again.
+            template <class Call> std::optional<bool> Wait(Call call)
+            {
+                {
+                    std::lock_guard lock(_mutex);
+                    if (_job->expired)
+                        return std::nullopt;
+                    _job->inCall = true;
+                }
+                const bool ok = call();
+                const ::DWORD error = GetLastError();
+                std::lock_guard lock(_mutex);
+                _job->inCall = false;
+                if (_job->expired)
+                    return std::nullopt;
+                SetLastError(error);
+                return ok;
+            }
+
+            // The watchdog, at the deadline: the download fails now, whatever the worker
+            // is waiting for, and a wait inside WinInet is ended by closing its handles.
+            void Expire(::DWORD ms)
+            {
+                std::vector<HINTERNET> close;
+                {
+                    std::lock_guard lock(_mutex);
+                    if (_job->expired)
+                        return;
+                    _job->expired = true;
+                    FailLocked("no complete answer within " + std::to_string(ms) + " ms");
+                    if (_job->inCall)
+                        close.swap(_job->handles);
+                }
+                CloseAll(close);
+            }
+
+            // The worker, as it ends: what the watchdog did not close.
+            void CloseHandles()
+            {
+                std::vector<HINTERNET> close;
+                {
+                    std::lock_guard lock(_mutex);
+                    _job->expired = true;
+                    close.swap(_job->handles);
+                }
+                CloseAll(close);
+            }
+
+          private:
+            // Children first: a request, its connection, the session.
+            static void CloseAll(std::vector<HINTERNET>& handles)
+            {
+                for (auto it = handles.rbegin(); it != handles.rend(); ++it)
+                    InternetCloseHandle(*it);
+            }
+
+            void FailLocked(std::string why)
+            {
                 DownloadStatus& s = _job->status;
+                if (s.state != DownloadStatus::State::running)
+                    return;
                 s.error = std::move(why);
                 s.state = DownloadStatus::State::failed;
                 NotifyLocked();
             }
 
-          private:
             // One message waits at most: later changes are read by its Query.
             void NotifyLocked()
             {
@@ -212,13 +302,46 @@ namespace os::win32
             return "no complete answer within " + std::to_string(ms) + " ms";
         }
 
+        // Fails the download at its deadline, whatever the worker is waiting for: a
+        // thread-pool timer that the worker deletes (waiting for a callback under way)
+        // before it ends.
+        class Watchdog
+        {
+          public:
+            Watchdog(Reporter& report, ::DWORD ms) : _report(report), _ms(ms)
+            {
+                if (!CreateTimerQueueTimer(&_timer, nullptr, &Watchdog::Fire, this, ms ? ms : 1, 0, WT_EXECUTEONLYONCE))
+                    _timer = nullptr;
+            }
+            Watchdog(const Watchdog&) = delete;
+            Watchdog& operator=(const Watchdog&) = delete;
+            ~Watchdog()
+            {
+                if (_timer)
+                    DeleteTimerQueueTimer(nullptr, _timer, INVALID_HANDLE_VALUE);
+            }
+            bool Armed() const { return _timer != nullptr; }
+
+          private:
+            static void CALLBACK Fire(void* self, BOOLEAN)
+            {
+                auto* watchdog = static_cast<Watchdog*>(self);
+                watchdog->_report.Expire(watchdog->_ms);
+            }
+
+            Reporter& _report;
+            ::DWORD _ms;
+            HANDLE _timer = nullptr;
+        };
+
         // The request, sent, with its answer's headers read; null (and the reason in
-        // `why`) when it cannot be made. The connection is made step by step rather than
-        // by InternetOpenUrl so that the time-outs are set on the connection and the
+        // `why`) when it cannot be made, or when the deadline passed (the watchdog has
+        // then said why). The connection is made step by step rather than by
+        // InternetOpenUrl so that the time-outs are set on the connection and the
         // request themselves: a session's receive time-out does not reach a request on
         // every WinInet (Wine's waits for the headers without end).
         HINTERNET SendRequest(HINTERNET session, const std::string& url, bool followRedirects, const Deadline& deadline,
-                              std::string& why, InternetScope& connection)
+                              std::string& why, Reporter& report)
         {
             const auto target = CrackHttpUrl(url);
             if (!target)
@@ -226,33 +349,38 @@ namespace os::win32
                 why = "not a valid address";
                 return nullptr;
             }
-
-            connection = InternetScope(
-                InternetConnectA(session, target->host.c_str(), target->port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
-            if (!connection.Get())
+            HINTERNET connection =
+                InternetConnectA(session, target->host.c_str(), target->port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+            if (!connection)
             {
                 why = InternetError(GetLastError());
                 return nullptr;
             }
-            SetTimeouts(connection.Get(), deadline.Remaining());
+            if (!report.Keep(connection))
+                return nullptr;
+            SetTimeouts(connection, deadline.Remaining());
             ::DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
                             INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTH;
             if (target->secure)
                 flags |= INTERNET_FLAG_SECURE;
             if (!followRedirects)
                 flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
-            HINTERNET request =
-                HttpOpenRequestA(connection.Get(), "GET", target->object.c_str(), nullptr, nullptr, nullptr, flags, 0);
+            HINTERNET request = HttpOpenRequestA(connection, "GET", target->object.c_str(), nullptr, nullptr, nullptr, flags, 0);
             if (!request)
             {
                 why = InternetError(GetLastError());
                 return nullptr;
             }
+            if (!report.Keep(request))
+                return nullptr;
             SetTimeouts(request, deadline.Remaining());
-            if (!SendClosingRequest(request))
+            // Connecting, sending and the answer's headers: one call, however many waits.
+            const std::optional<bool> sent = report.Wait([&] { return SendClosingRequest(request); });
+            if (!sent)
+                return nullptr;
+            if (!*sent)
             {
                 why = InternetError(GetLastError());
-                InternetCloseHandle(request);
                 return nullptr;
             }
             return request;
@@ -281,21 +409,26 @@ namespace os::win32
         void ReadHttp(const std::string& url, const DownloadLimits& limits, Reporter& report)
         {
             const Deadline deadline(limits.timeoutMs);
-            InternetScope session(InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-            if (!session.Get())
+            const Watchdog watchdog(report, limits.timeoutMs);
+            if (!watchdog.Armed())
+                return report.Fail("cannot set the time bound");
+            const std::string agent = limits.agent.empty() ? kAgent : limits.agent;
+            HINTERNET session = InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+            if (!session)
                 return report.Fail("cannot open an internet session: " + InternetError(GetLastError()));
-            SetTimeouts(session.Get(), deadline.Remaining());
-            InternetScope connection(nullptr);
+            if (!report.Keep(session))
+                return;
+            SetTimeouts(session, deadline.Remaining());
             std::string why;
-            InternetScope request(SendRequest(session.Get(), url, limits.followRedirects, deadline, why, connection));
-            if (!request.Get())
+            HINTERNET request = SendRequest(session, url, limits.followRedirects, deadline, why, report);
+            if (!request)
                 return report.Fail(deadline.Passed() ? TimedOut(limits.timeoutMs) : why);
             if (deadline.Passed())
                 return report.Fail(TimedOut(limits.timeoutMs));
 
             ::DWORD status = 0;
             ::DWORD size = sizeof(status);
-            if (!HttpQueryInfoA(request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
+            if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
                 return report.Fail("no HTTP status in the answer");
             report.HttpStatus(static_cast<int>(status));
             if (status >= 400)
@@ -306,9 +439,7 @@ namespace os::win32
             ::DWORD length = 0;
             size = sizeof(length);
             const std::uint64_t total =
-                HttpQueryInfoA(request.Get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size, nullptr)
-                    ? length
-                    : 0;
+                HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size, nullptr) ? length : 0;
             if (total > limits.maxBytes)
                 return report.Fail(TooLarge(limits.maxBytes));
             if (!report.Progress(0, total))
@@ -319,32 +450,34 @@ namespace os::win32
             std::vector<std::uint8_t> chunk(kChunk);
             for (;;)
             {
-                // Each wait is for what has arrived, no longer than the time left: a
-                // read of a whole chunk would wait for the chunk to fill, however slowly
-                // a server sends it.
-                ::DWORD left = deadline.Remaining();
-                if (left == 0)
-                    return report.Fail(TimedOut(limits.timeoutMs));
-                InternetSetOptionA(request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &left, sizeof(left));
+                // Each wait is for what has arrived: a read of a whole chunk would wait
+                // for the chunk to fill, however slowly a server sends it.
                 ::DWORD available = 0;
-                if (!InternetQueryDataAvailable(request.Get(), &available, 0, 0))
-                {
-                    const ::DWORD error = GetLastError();
-                    return report.Fail(deadline.Passed() ? TimedOut(limits.timeoutMs) : InternetError(error));
-                }
+                const std::optional<bool> waited =
+                    report.Wait([&] { return InternetQueryDataAvailable(request, &available, 0, 0) != FALSE; });
+                if (!waited)
+                    return;
+                if (!*waited)
+                    return report.Fail(deadline.Passed() ? TimedOut(limits.timeoutMs) : InternetError(GetLastError()));
                 if (available == 0)
                     break;
                 ::DWORD got = 0;
-                if (!InternetReadFile(request.Get(), chunk.data(), available < kChunk ? available : kChunk, &got))
-                {
-                    const ::DWORD error = GetLastError();
-                    return report.Fail(deadline.Passed() ? TimedOut(limits.timeoutMs) : InternetError(error));
-                }
+                const std::optional<bool> read = report.Wait(
+                    [&]
+                    { return InternetReadFile(request, chunk.data(), available < kChunk ? available : kChunk, &got) != FALSE; });
+                if (!read)
+                    return;
+                if (!*read)
+                    return report.Fail(deadline.Passed() ? TimedOut(limits.timeoutMs) : InternetError(GetLastError()));
                 if (got == 0)
                     break;
                 if (!Take(body, chunk, got, limits, deadline, total, report))
                     return;
             }
+            // A connection that closes before the announced length is a cut answer.
+            if (total != 0 && body.size() != total)
+                return report.Fail("the answer ended after " + std::to_string(body.size()) + " of " + std::to_string(total) +
+                                   " bytes");
             report.Done(std::move(body));
         }
 
@@ -440,6 +573,7 @@ namespace os::win32
                     {
                         Reporter report(shared->mutex, job);
                         Work(source, url, limits, report);
+                        report.CloseHandles();
                     }
                     --shared->workers;
                 })

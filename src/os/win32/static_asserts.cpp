@@ -15,7 +15,6 @@
 #include <shellapi.h>
 #include <windowsx.h>
 #include <winerror.h>
-#include <wininet.h>
 
 #include <cstddef>
 #include <type_traits>
@@ -39,7 +38,7 @@ namespace os::win32
 
     static_assert(sizeof(Hwnd) == sizeof(HWND) && sizeof(MenuHandle) == sizeof(HMENU) && sizeof(IconHandle) == sizeof(HICON) &&
                   sizeof(CursorHandle) == sizeof(HCURSOR) && sizeof(RegKeyHandle) == sizeof(HKEY) &&
-                  sizeof(InternetHandle) == sizeof(void*) && sizeof(KernelHandle) == sizeof(HANDLE));
+                  sizeof(KernelHandle) == sizeof(HANDLE));
     static_assert(sizeof(UINT) == sizeof(::UINT) && sizeof(DWORD) == sizeof(::DWORD) && sizeof(WPARAM) == sizeof(::WPARAM) &&
                   sizeof(LPARAM) == sizeof(::LPARAM) && sizeof(LRESULT) == sizeof(::LRESULT) &&
                   sizeof(Color) == sizeof(COLORREF));
@@ -224,8 +223,6 @@ namespace os::win32
                   Same(reg::binary, REG_BINARY) && Same(reg::dword, REG_DWORD));
     static_assert(SameBits(wait::object_0, WAIT_OBJECT_0) && SameBits(wait::abandoned, WAIT_ABANDONED) &&
                   SameBits(wait::timeout, WAIT_TIMEOUT) && SameBits(wait::failed, WAIT_FAILED));
-    static_assert(SameBits(inet::open_type_preconfig, INTERNET_OPEN_TYPE_PRECONFIG) &&
-                  SameBits(inet::flag_no_cache_write, INTERNET_FLAG_NO_CACHE_WRITE));
     static_assert(Same(error::success, ERROR_SUCCESS) && Same(error::file_not_found, ERROR_FILE_NOT_FOUND) &&
                   Same(error::access_denied, ERROR_ACCESS_DENIED) && Same(error::invalid_handle, ERROR_INVALID_HANDLE) &&
                   Same(error::more_data, ERROR_MORE_DATA));

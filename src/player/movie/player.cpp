@@ -144,7 +144,7 @@ namespace player::movie
             Trace("movie " + _address + ": not loaded: only http, https and local files");
             return os::hr::ok;
         }
-        _movieDownload = _os.downloads.Start(_address, { MaxMovieBytes, LoadTimeoutMs }, _hwnd, _downloadMessage);
+        _movieDownload = _os.downloads.Start(_address, { MaxMovieBytes, LoadTimeoutMs, true, {} }, _hwnd, _downloadMessage);
         if (!_movieDownload)
             Trace("movie " + _address + ": the load could not start");
         return os::hr::ok;
@@ -403,7 +403,8 @@ namespace player::movie
     {
         if (_closing || !_movie)
             return false;
-        const std::uint32_t id = _os.downloads.Start(url, { maxBytes, LoadTimeoutMs, followRedirects }, _hwnd, _downloadMessage);
+        const std::uint32_t id =
+            _os.downloads.Start(url, { maxBytes, LoadTimeoutMs, followRedirects, {} }, _hwnd, _downloadMessage);
         if (!id)
             return false;
         _subloads[id] = { _movie, request };

@@ -70,6 +70,51 @@ TEST_F(SimPlayerSeamTest, ADownloadArrivesAfterItsDelayInItsStepsAndIsForgottenO
     EXPECT_EQ(desktop.downloads.Running(), 0u);
 }
 
+TEST_F(SimPlayerSeamTest, DownloadsTakeVirtualTimeToConnectAnswerAndSendAndTheirDeadlineHoldsThroughout)
+{
+    std::map<std::uint32_t, std::pair<DownloadStatus, std::uint64_t>> ended; // the status and when it came
+    const UINT message = downloadMessage;
+    recorder.hook = [&](Hwnd, UINT msg, WPARAM id, LPARAM) -> std::optional<LRESULT>
+    {
+        DownloadStatus s;
+        if (msg == message && desktop.downloads.Query(static_cast<std::uint32_t>(id), s) &&
+            s.state != DownloadStatus::State::running)
+            ended[static_cast<std::uint32_t>(id)] = { std::move(s), desktop.Now() };
+        return std::nullopt;
+    };
+    sim::DownloadResponse timed = sim::DownloadResponse::Body("abcdef");
+    timed.connectMs = 100;
+    timed.headersMs = 200;
+    timed.delayMs = 50;
+    timed.steps = 3;
+    timed.stepMs = 1000;
+    desktop.downloads.Serve("http://x/timed", timed);
+    sim::DownloadResponse headersLate = timed;
+    headersLate.headersMs = 5000;
+    desktop.downloads.Serve("http://x/late", headersLate);
+    sim::DownloadResponse cut = sim::DownloadResponse::Body("0123456789");
+    cut.steps = 2;
+    cut.cutAfter = 7;
+    desktop.downloads.Serve("http://x/cut", cut);
+    cut.announceLength = false;
+    desktop.downloads.Serve("http://x/cut-unsized", cut);
+
+    const std::uint64_t start = desktop.Now();
+    const auto timedId = desktop.downloads.Start("http://x/timed", { 100, 3000, true, {} }, window, message);
+    const auto lateId = desktop.downloads.Start("http://x/late", { 100, 3000, true, {} }, window, message);
+    const auto cutId = desktop.downloads.Start("http://x/cut", {}, window, message);
+    const auto unsizedId = desktop.downloads.Start("http://x/cut-unsized", {}, window, message);
+    desktop.Advance(10'000);
+    ASSERT_EQ(ended.size(), 4u);
+    EXPECT_EQ(ended[timedId].first.state, DownloadStatus::State::done);
+    EXPECT_EQ(ended[timedId].second - start, 100u + 200 + 50 + 2 * 1000) << "connect, headers, delay, two more parts";
+    EXPECT_EQ(ended[lateId].first.error, "no complete answer within 3000 ms") << "waiting for the headers";
+    EXPECT_EQ(ended[lateId].second - start, 3000u);
+    EXPECT_EQ(ended[cutId].first.error, "the answer ended after 7 of 10 bytes");
+    EXPECT_EQ(ended[unsizedId].first.state, DownloadStatus::State::done) << "without a length, the end is the end";
+    EXPECT_EQ(std::string(ended[unsizedId].first.body.begin(), ended[unsizedId].first.body.end()), "0123456");
+}
+
 TEST_F(SimPlayerSeamTest, FailuresTimeoutsCapsAndCancellation)
 {
     sim::DownloadResponse missing = sim::DownloadResponse::Body("gone");
@@ -96,10 +141,12 @@ TEST_F(SimPlayerSeamTest, FailuresTimeoutsCapsAndCancellation)
         return std::nullopt;
     };
     const auto start = [&](const std::string& url, DownloadLimits limits = {})
-    { return desktop.downloads.Start(url, limits, window, downloadMessage); };
+    {
+        return desktop.downloads.Start(url, limits, window, downloadMessage);
+    };
     const auto notFound = start("http://x.test/404");
-    const auto timedOut = start("http://x.test/slow", { 1000, 2000 });
-    const auto tooBig = start("http://x.test/big", { 99, 1000 });
+    const auto timedOut = start("http://x.test/slow", { 1000, 2000, true, {} });
+    const auto tooBig = start("http://x.test/big", { 99, 1000, true, {} });
     const auto unreachable = start("http://nowhere.test/");
     const auto file = start("C:\\Norvale\\loader.swf");
     const auto dropped = start("http://x.test/cancelled");
@@ -110,7 +157,7 @@ TEST_F(SimPlayerSeamTest, FailuresTimeoutsCapsAndCancellation)
     desktop.Advance(10'000);
     EXPECT_EQ(results[notFound].error, "HTTP status 404");
     EXPECT_EQ(results[notFound].httpStatus, 404);
-    EXPECT_EQ(results[timedOut].error, "timed out");
+    EXPECT_EQ(results[timedOut].error, "no complete answer within 2000 ms");
     EXPECT_EQ(results[tooBig].error, "larger than 99 bytes");
     EXPECT_EQ(results[unreachable].error, "cannot connect");
     for (auto id : { notFound, timedOut, tooBig, unreachable })

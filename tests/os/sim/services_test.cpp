@@ -1,4 +1,4 @@
-// The simulated registry, internet, process and shell services.
+// The simulated registry, process and shell services.
 #include "os/sim/desktop.h"
 #include "support/recorder.h"
 
@@ -58,97 +58,6 @@ TEST_F(SimServicesTest, RegistryOpensWithoutCreateOnlyWhatExistsAndFailsWhereTol
     desktop.registry.FailWrites(RegRoot::currentUser, "Software\\A\\B");
     EXPECT_EQ(reg.SetValue(key, "x", reg::dword, { 0, 0, 0, 0 }), error::access_denied);
     reg.CloseKey(key);
-}
-
-TEST_F(SimServicesTest, InternetDeliversChunksAndCountsHandles)
-{
-    IInternet& net = desktop.internet;
-    desktop.internet.AddUrl("http://x/feed", { { "hello ", std::string("wor\0ld", 6), "" }, -1 });
-    const InternetHandle session = net.Open("Agent", inet::open_type_preconfig);
-    ASSERT_NE(session, InternetHandle{});
-    const InternetHandle req = net.OpenUrl(session, "http://x/feed", inet::flag_no_cache_write);
-    ASSERT_NE(req, InternetHandle{});
-    std::string body;
-    char buf[4];
-    DWORD read = 0;
-    int calls = 0;
-    while (net.ReadFile(req, buf, sizeof buf, read) && read > 0)
-    {
-        body.append(buf, read);
-        ++calls;
-    }
-    EXPECT_EQ(body, std::string("hello wor\0ld", 12));
-    EXPECT_GE(calls, 4) << "reads are cut to the caller's buffer";
-    EXPECT_EQ(net.OpenUrl(session, "http://x/unknown", 0), InternetHandle{});
-    EXPECT_EQ(desktop.internet.OpenHandles(), 2u);
-    net.Close(req);
-    net.Close(session);
-    EXPECT_EQ(desktop.internet.OpenHandles(), 0u);
-    EXPECT_EQ(desktop.internet.Requests().size(), 2u);
-    EXPECT_EQ(desktop.internet.Requests()[0].flags, inet::flag_no_cache_write);
-
-    desktop.internet.SetConnected(false);
-    const InternetHandle s2 = net.Open("Agent", 0);
-    EXPECT_EQ(net.OpenUrl(s2, "http://x/feed", 0), InternetHandle{}) << "nothing is reachable offline";
-    net.Close(s2);
-}
-
-TEST_F(SimServicesTest, InternetAnswersAStatusAndASlowServerTakesVirtualTimeWithinTheTimeOut)
-{
-    IInternet& net = desktop.internet;
-    os::sim::UrlResponse slow{ { "ab", "c" } };
-    slow.msPerChunk = 300;
-    desktop.internet.AddUrl("http://x/slow", slow);
-    desktop.internet.AddUrl("http://x/missing", os::sim::UrlResponse::Status(404, "Not Found"));
-    const InternetHandle s = net.Open("A", 0);
-    EXPECT_TRUE(net.SetTimeout(s, 1000));
-    const InternetHandle missing = net.OpenUrl(s, "http://x/missing", 0);
-    const InternetHandle r = net.OpenUrl(s, "http://x/slow", 0);
-    DWORD status = 0;
-    EXPECT_TRUE(net.QueryStatusCode(missing, status));
-    EXPECT_EQ(status, 404u);
-    EXPECT_TRUE(net.QueryStatusCode(r, status));
-    EXPECT_EQ(status, 200u) << "200 when the rule sets none";
-    EXPECT_FALSE(net.QueryStatusCode(s, status)) << "a session has no answer";
-    EXPECT_EQ(desktop.internet.Requests().back().timeoutMs, 1000u) << "the request takes the session's time-out";
-
-    const std::uint64_t start = desktop.Now();
-    DWORD available = 0;
-    char buf[8];
-    DWORD read = 0;
-    EXPECT_TRUE(net.QueryDataAvailable(r, available));
-    EXPECT_EQ(available, 2u);
-    EXPECT_EQ(desktop.Now() - start, 300u);
-    EXPECT_TRUE(net.ReadFile(r, buf, 1, read));
-    EXPECT_TRUE(net.ReadFile(r, buf, 1, read));
-    EXPECT_EQ(desktop.Now() - start, 300u) << "one wait per chunk";
-    EXPECT_TRUE(net.SetTimeout(r, 200));
-    EXPECT_FALSE(net.QueryDataAvailable(r, available)) << "the next chunk comes later than the time-out";
-    EXPECT_EQ(desktop.Now() - start, 500u);
-    EXPECT_TRUE(net.SetTimeout(r, 0)); // no time-out: the wait is as long as the server's
-    EXPECT_TRUE(net.ReadFile(r, buf, sizeof buf, read));
-    EXPECT_EQ(read, 1u);
-    EXPECT_TRUE(net.QueryDataAvailable(r, available));
-    EXPECT_EQ(available, 0u) << "the end of the body";
-    net.Close(missing);
-    net.Close(r);
-    net.Close(s);
-    EXPECT_FALSE(net.SetTimeout(r, 10)) << "a closed handle";
-}
-
-TEST_F(SimServicesTest, AFailedReadIsAFailure)
-{
-    IInternet& net = desktop.internet;
-    desktop.internet.AddUrl("http://x/broken", { { "part", "rest" }, 1 });
-    const InternetHandle s = net.Open("A", 0);
-    const InternetHandle r = net.OpenUrl(s, "http://x/broken", 0);
-    char buf[16];
-    DWORD read = 0;
-    EXPECT_TRUE(net.ReadFile(r, buf, sizeof buf, read));
-    EXPECT_EQ(read, 4u);
-    EXPECT_FALSE(net.ReadFile(r, buf, sizeof buf, read));
-    net.Close(r);
-    net.Close(s);
 }
 
 TEST_F(SimServicesTest, NamedMutexesAreFreeOwnedOrAbandoned)

@@ -281,6 +281,87 @@ namespace os::win32::test
         EXPECT_TRUE(WorkersEnd(downloads));
     }
 
+    // The bound holds from the start, whatever the server does: WinInet's own
+    // time-outs limit each wait, not their sum, and under Wine a byte that comes late
+    // starts a wait afresh. The watchdog ends the download at its deadline.
+    TEST_F(DownloadsTest, TheDeadlineHoldsWhileHeadersTrickleOrStallAndACutBodyFails)
+    {
+        const std::string head = "HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\nContent-Length: 20\r\n\r\n";
+        struct Case
+        {
+            const char* what;
+            LoopbackServer::Answer answer;
+            ::DWORD bound;
+        };
+        const std::vector<Case> cases{
+            { "headers a byte a second",
+              [&](LoopbackServer::Connection& c)
+              {
+                  for (std::size_t i = 0; i < head.size() && c.Send(head.substr(i, 1)); ++i)
+                      if (!c.Pause(1000))
+                          return;
+              },
+              3000 },
+            { "a byte, another at 2.5 s, then silence",
+              [&](LoopbackServer::Connection& c)
+              {
+                  if (c.Send("H") && c.Pause(2500) && c.Send("T"))
+                      c.Pause(60000);
+              },
+              3000 },
+            { "headers whole after 8 s",
+              [&](LoopbackServer::Connection& c)
+              {
+                  if (c.Pause(8000))
+                      c.Send(head + std::string(20, 'x'));
+              },
+              3000 },
+            { "headers a byte a second, the strip's own bound",
+              [&](LoopbackServer::Connection& c)
+              {
+                  for (std::size_t i = 0; i < head.size() && c.Send(head.substr(i, 1)); ++i)
+                      if (!c.Pause(1000))
+                          return;
+              },
+              15000 },
+        };
+        for (const Case& c : cases)
+        {
+            SCOPED_TRACE(c.what);
+            LoopbackServer server(c.answer);
+            DownloadLimits limits;
+            limits.timeoutMs = c.bound;
+            const auto start = Clock::now();
+            const std::uint32_t id = downloads.Start(server.Url("/channel/world.txt"), limits, window, kDownloadMsg);
+            ASSERT_NE(id, 0u);
+            const DownloadStatus s = Finish(id, 40000);
+            const int took = MsSince(start);
+            EXPECT_EQ(s.state, DownloadStatus::State::failed);
+            EXPECT_EQ(s.error, "no complete answer within " + std::to_string(c.bound) + " ms");
+            EXPECT_GE(took, static_cast<int>(c.bound) - 1000);
+            EXPECT_LE(took, static_cast<int>(c.bound) + 1000) << "the bound did not hold";
+        }
+
+        // A server that announces 100 bytes, sends 10 and closes.
+        LoopbackServer cut([](LoopbackServer::Connection& c)
+                           { c.Send("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n0123456789"); });
+        const DownloadStatus s = Finish(downloads.Start(cut.Url("/ticker4.swf"), {}, window, kDownloadMsg));
+        EXPECT_EQ(s.state, DownloadStatus::State::failed);
+        EXPECT_EQ(s.error, "the answer ended after 10 of 100 bytes");
+        EXPECT_TRUE(s.body.empty());
+    }
+
+    // The strip's fetches name themselves to the server.
+    TEST_F(DownloadsTest, ADownloadGivesTheAgentItIsAskedFor)
+    {
+        LoopbackServer server([](LoopbackServer::Connection& c) { c.Send(LoopbackServer::Response(200, "<channel>")); });
+        DownloadLimits limits;
+        limits.agent = "Norvale Desktop Ticker";
+        const DownloadStatus s = Finish(downloads.Start(server.Url("/channel.xml"), limits, window, kDownloadMsg));
+        EXPECT_EQ(s.state, DownloadStatus::State::done);
+        EXPECT_NE(server.LastRequest().find("User-Agent: Norvale Desktop Ticker\r\n"), std::string::npos) << server.LastRequest();
+    }
+
     TEST_F(DownloadsTest, CancelledDownloadPostsNothingMoreAndItsWorkerEnds)
     {
         LoopbackServer server(Trickle(20, 100000));
