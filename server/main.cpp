@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <pthread.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <condition_variable>
@@ -111,7 +112,26 @@ int main(int argc, char** argv)
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-    content::HttpFront front(site, [](const std::string& line) { Line(std::cout, line); });
+    content::Limits limits;
+    limits.connections = options.maxConnections;
+    limits.perAddress = options.maxPerAddress;
+    limits.headTimeout = options.headTimeout;
+    // Each connection is a descriptor: take what the system allows, and say when
+    // that is fewer than the connections allowed.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max)
+    {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY && files.rlim_cur < limits.connections + 64)
+    {
+        limits.connections = files.rlim_cur > 128 ? static_cast<unsigned>(files.rlim_cur - 64) : 64;
+        Line(std::cerr, "content-server: at most " + std::to_string(limits.connections) +
+                            " connections: the limit of open files is " + std::to_string(files.rlim_cur));
+    }
+    content::HttpFront front(
+        site, [](const std::string& line) { Line(std::cout, line); }, limits);
     if (!front.Start(options.address, options.port))
     {
         std::cerr << "content-server: cannot listen on " << options.address << ":" << options.port << "\n";

@@ -36,6 +36,10 @@ namespace content
                "  --poll SECONDS          how often local files are looked at (default: 5)\n"
                "  --fetch-timeout SECONDS how long a web source may take to connect or stay\n"
                "                          silent; the whole body within twice this (default: 10)\n"
+               "  --max-connections N     connections open at once (default: 4000)\n"
+               "  --max-per-address N     connections open at once from one address, 0 for no\n"
+               "                          limit (default: 200)\n"
+               "  --head-timeout SECONDS  for a request head to arrive whole (default: 10)\n"
                "  --export DIR            write the whole served tree into DIR and exit\n"
                "  --check                 fetch every channel's source once, print its format,\n"
                "                          encoding, headline count and first headline, and exit\n"
@@ -65,6 +69,7 @@ namespace content
             const bool known = name == "--content" || name == "--address" || name == "--port" || name == "--public-url" ||
                                name == "--offer-version" || name == "--download" || name == "--download-url" ||
                                name == "--max-source-bytes" || name == "--poll" || name == "--fetch-timeout" ||
+                               name == "--max-connections" || name == "--max-per-address" || name == "--head-timeout" ||
                                name == "--export";
             if (!known)
             {
@@ -102,6 +107,12 @@ namespace content
                 options.poll = std::chrono::seconds(number);
             else if (name == "--fetch-timeout" && Number(value, 1, 300, number))
                 options.fetchTimeout = std::chrono::seconds(number);
+            else if (name == "--max-connections" && Number(value, 1, 1000000, number))
+                options.maxConnections = static_cast<unsigned>(number);
+            else if (name == "--max-per-address" && Number(value, 0, 1000000, number))
+                options.maxPerAddress = static_cast<unsigned>(number);
+            else if (name == "--head-timeout" && Number(value, 1, 3600, number))
+                options.headTimeout = std::chrono::seconds(number);
             else if (name == "--export" && !value.empty())
                 options.exportDir = value;
             else

@@ -20,6 +20,10 @@ namespace content
         std::size_t maxSourceBytes = 2 * 1024 * 1024;
         std::chrono::seconds poll{ 5 };
         std::chrono::seconds fetchTimeout{ 10 };
+        // What clients may hold (below the defaults of Limits in http_server.h).
+        unsigned maxConnections = 4000;
+        unsigned maxPerAddress = 200;
+        std::chrono::seconds headTimeout{ 10 };
         std::string exportDir;
         bool check = false; // read every source once, say what it gave, and exit
         bool help = false;

@@ -349,15 +349,22 @@ namespace content
 
     std::optional<Document> Site::Find(const std::string& name) const
     {
+        if (const std::shared_ptr<const Document> doc = Share(name))
+            return *doc;
+        return std::nullopt;
+    }
+
+    std::shared_ptr<const Document> Site::Share(const std::string& name) const
+    {
         {
             std::lock_guard lock(mutex_);
             if (const auto doc = generated_->find(name); doc != generated_->end())
-                return doc->second;
+                return std::shared_ptr<const Document>(generated_, &doc->second);
         }
         return FindFile(name);
     }
 
-    std::optional<Document> Site::FindFile(const std::string& name) const
+    std::shared_ptr<const Document> Site::FindFile(const std::string& name) const
     {
         std::optional<fs::path> file;
         if (!options_.download.empty() && name == "download/" + options_.download.filename().string())
@@ -365,20 +372,37 @@ namespace content
         else if (!IsSettingsFile(name))
             file = InFolder(name);
         if (!file)
-            return std::nullopt;
+            return nullptr;
         const std::optional<Stamp> stamp = StampOf(*file);
         if (!stamp)
-            return std::nullopt;
+            return nullptr;
+        // The stamp names this version of the file without reading it again.
+        const std::string etag =
+            "\"f" + Hex(static_cast<std::uint64_t>(stamp->size)) + "-" +
+            Hex(static_cast<std::uint64_t>(stamp->seconds) * 1000000000ULL + static_cast<std::uint64_t>(stamp->nanoseconds)) +
+            "\"";
+        {
+            std::lock_guard lock(filesMutex_);
+            if (const auto kept = files_.find(name); kept != files_.end() && kept->second->etag == etag)
+                return kept->second;
+        }
         SourceBytes read = ReadFileCapped(*file, MaxFileBytes);
         if (!read.ok)
-            return std::nullopt;
-        // The stamp names this version of the file without reading it again.
-        return Document{ std::move(read.bytes), ContentTypeOf(name),
-                         "\"f" + Hex(static_cast<std::uint64_t>(stamp->size)) + "-" +
-                             Hex(static_cast<std::uint64_t>(stamp->seconds) * 1000000000ULL +
-                                 static_cast<std::uint64_t>(stamp->nanoseconds)) +
-                             "\"",
-                         static_cast<std::time_t>(stamp->seconds) };
+            return nullptr;
+        auto doc = std::make_shared<const Document>(
+            Document{ std::move(read.bytes), ContentTypeOf(name), etag, static_cast<std::time_t>(stamp->seconds) });
+        std::lock_guard lock(filesMutex_);
+        if (const auto old = files_.find(name); old != files_.end())
+        {
+            cachedBytes_ -= old->second->body.size();
+            files_.erase(old);
+        }
+        if (cachedBytes_ + doc->body.size() <= MaxCachedBytes)
+        {
+            files_.emplace(name, doc);
+            cachedBytes_ += doc->body.size();
+        }
+        return doc;
     }
 
     std::vector<std::string> Site::Names() const

@@ -56,6 +56,8 @@ namespace content
     };
 
     constexpr std::size_t MaxFileBytes = 64 * 1024 * 1024;
+    // The files kept in memory for serving, all together.
+    constexpr std::size_t MaxCachedBytes = 64 * 1024 * 1024;
     // A web source that keeps failing is asked again after twice the wait of the
     // time before, up to this (or its refresh time, when that is longer).
     constexpr std::chrono::seconds MaxBackOff{ 3600 };
@@ -79,6 +81,10 @@ namespace content
 
         // The document served as name (a name that ContentPath accepts), if any.
         std::optional<Document> Find(const std::string& name) const;
+        // The same without a copy: a generated document as the last rebuild made it,
+        // a file from memory while its size and time are unchanged (up to
+        // MaxCachedBytes of files are kept).
+        std::shared_ptr<const Document> Share(const std::string& name) const;
 
         // Every name Find answers, sorted.
         std::vector<std::string> Names() const;
@@ -128,7 +134,7 @@ namespace content
         // Whether the parsed source changed the channel's headlines; notes what went wrong.
         bool TakeFeed(const Channel& channel, SourceState& state, FeedResult feed);
         void Rebuild();
-        std::optional<Document> FindFile(const std::string& name) const;
+        std::shared_ptr<const Document> FindFile(const std::string& name) const;
 
         SiteOptions options_;
         std::filesystem::path root_; // the folder, made canonical
@@ -143,6 +149,10 @@ namespace content
         // What lookups read.
         mutable std::mutex mutex_;
         std::shared_ptr<const Generated> generated_ = std::make_shared<Generated>();
+        // The files read for serving, by name, and their bytes together.
+        mutable std::mutex filesMutex_;
+        mutable std::map<std::string, std::shared_ptr<const Document>> files_;
+        mutable std::size_t cachedBytes_ = 0;
     };
 
     // The publisher's check of a report: per channel its source, then the format,

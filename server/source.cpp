@@ -5,6 +5,7 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <charconv>
 #include <fstream>
 
@@ -23,15 +24,25 @@ namespace content
             result.error = "cannot open " + file.string();
             return result;
         }
-        // One byte more than allowed tells a file at the cap from a larger one.
-        std::string bytes(maxBytes + 1, '\0');
-        in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        // Read by the file's real size (a file that grows meanwhile is read on to
+        // the cap), never into a buffer of the cap's size.
+        std::error_code ec;
+        const std::uintmax_t size = std::filesystem::file_size(file, ec);
+        std::string bytes;
+        bytes.reserve(ec ? 0 : static_cast<std::size_t>(std::min<std::uintmax_t>(size, maxBytes) + 1));
+        char block[16384];
+        while (bytes.size() <= maxBytes)
+        {
+            in.read(block, sizeof block);
+            bytes.append(block, static_cast<std::size_t>(in.gcount()));
+            if (!in)
+                break;
+        }
         if (in.bad())
         {
             result.error = "cannot read " + file.string();
             return result;
         }
-        bytes.resize(static_cast<std::size_t>(in.gcount()));
         if (bytes.size() > maxBytes)
         {
             result.error = file.string() + " is larger than " + std::to_string(maxBytes) + " bytes";

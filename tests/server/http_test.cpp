@@ -32,6 +32,57 @@ namespace content::test
             return status;
         }
 
+        struct RawAnswer
+        {
+            int status = -1;
+            std::map<std::string, std::string> headers; // names in lower case
+            std::string body;
+        };
+
+        // A GET of name with extra header lines, on a connection of its own, read to
+        // its close. httplib's client would wait for a 304's body when the 304 gives
+        // the document's length, as HTTP allows.
+        RawAnswer RawGet(int port, const std::string& name, const std::string& headers = {})
+        {
+            const std::string request =
+                "GET " + std::string(BasePath) + name + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n" + headers + "\r\n";
+            const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+            timeval wait{ 5, 0 };
+            ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+            sockaddr_in addr{};
+            addr.sin_family = AF_INET;
+            addr.sin_port = htons(static_cast<std::uint16_t>(port));
+            addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            std::string bytes;
+            if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+                ::send(fd, request.data(), request.size(), 0) == static_cast<ssize_t>(request.size()))
+            {
+                char buffer[4096];
+                for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
+                    bytes.append(buffer, static_cast<std::size_t>(n));
+            }
+            ::close(fd);
+            RawAnswer answer;
+            const std::size_t end = bytes.find("\r\n\r\n");
+            if (!bytes.starts_with("HTTP/1.1 ") || end == std::string::npos)
+                return answer;
+            answer.status = std::atoi(bytes.c_str() + 9);
+            answer.body = bytes.substr(end + 4);
+            for (std::size_t at = bytes.find("\r\n") + 2; at < end;)
+            {
+                const std::size_t eol = bytes.find("\r\n", at);
+                const std::string line = bytes.substr(at, eol - at);
+                if (const std::size_t colon = line.find(':'); colon != std::string::npos)
+                {
+                    std::string key = line.substr(0, colon);
+                    std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return std::tolower(c); });
+                    answer.headers[key] = line.substr(line.find_first_not_of(' ', colon + 1));
+                }
+                at = eol + 2;
+            }
+            return answer;
+        }
+
         TEST_F(ContentTest, ServesEveryDocumentOfTheTree)
         {
             Start();
@@ -93,19 +144,24 @@ namespace content::test
                 const std::string date = first->get_header_value("Last-Modified");
                 const std::time_t modified = *ParseHttpDate(date);
 
-                const httplib::Result same = Get(name, { { "If-None-Match", "\"other\", " + tag } });
-                ASSERT_TRUE(same);
-                EXPECT_EQ(same->status, 304) << name;
-                EXPECT_TRUE(same->body.empty());
-                EXPECT_FALSE(same->has_header("Content-Length")) << name;
-                EXPECT_EQ(same->get_header_value("ETag"), tag);
+                const int port = front->Port();
+                const RawAnswer same = RawGet(port, name, "If-None-Match: \"other\", " + tag + "\r\n");
+                EXPECT_EQ(same.status, 304) << name;
+                EXPECT_TRUE(same.body.empty());
+                // A 304 never claims a length of 0 for the document: no length, or the 200's.
+                if (same.headers.contains("content-length"))
+                {
+                    EXPECT_EQ(same.headers.at("content-length"), std::to_string(first->body.size())) << name;
+                }
+                EXPECT_EQ(same.headers.count("etag") ? same.headers.at("etag") : "", tag);
 
-                EXPECT_EQ(Get(name, { { "If-None-Match", "\"other\"" } })->status, 200) << name;
-                EXPECT_EQ(Get(name, { { "If-Modified-Since", date } })->status, 304) << name;
-                EXPECT_EQ(Get(name, { { "If-Modified-Since", FormatHttpDate(modified - 1) } })->status, 200) << name;
-                EXPECT_EQ(Get(name, { { "If-Modified-Since", "garbage" } })->status, 200) << name;
+                EXPECT_EQ(RawGet(port, name, "If-None-Match: \"other\"\r\n").status, 200) << name;
+                EXPECT_EQ(RawGet(port, name, "If-Modified-Since: " + date + "\r\n").status, 304) << name;
+                EXPECT_EQ(RawGet(port, name, "If-Modified-Since: " + FormatHttpDate(modified - 1) + "\r\n").status, 200) << name;
+                EXPECT_EQ(RawGet(port, name, "If-Modified-Since: garbage\r\n").status, 200) << name;
                 // A tag that does not match decides, whatever the date says.
-                EXPECT_EQ(Get(name, { { "If-None-Match", "\"other\"" }, { "If-Modified-Since", date } })->status, 200) << name;
+                EXPECT_EQ(RawGet(port, name, "If-None-Match: \"other\"\r\nIf-Modified-Since: " + date + "\r\n").status, 200)
+                    << name;
             }
             // A 304 sends no body bytes; a 200 all of them.
             const std::vector<std::string> lines = Log(14);
@@ -156,7 +212,7 @@ namespace content::test
                 EXPECT_EQ(r->status, 405);
                 EXPECT_EQ(r->get_header_value("Allow"), "GET, HEAD");
             }
-            // The refused body was read: the same connection goes on with the next request.
+            // The refused body is never read: the connection closes, and the client goes on with a new one.
             EXPECT_EQ(Get("channels.txt")->status, 200);
             EXPECT_EQ(RawStatus(front->Port(), "TRACE " + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n"), 405);
             const std::vector<std::string> lines = Log(7);

@@ -324,6 +324,12 @@ namespace content
             EXPECT_EQ(set.options->exportDir, "out");
             EXPECT_EQ(ParseOptions({ "--public-url", "http://news.example/t/" }, "1").options->publicBase,
                       "http://news.example/t/");
+            const OptionsResult limits =
+                ParseOptions({ "--max-connections", "50", "--max-per-address", "0", "--head-timeout", "3" }, "1");
+            ASSERT_TRUE(limits.options) << limits.error;
+            EXPECT_EQ(limits.options->maxConnections, 50U);
+            EXPECT_EQ(limits.options->maxPerAddress, 0U);
+            EXPECT_EQ(limits.options->headTimeout, std::chrono::seconds(3));
 
             for (const std::vector<std::string>& bad :
                  std::vector<std::vector<std::string>>{ { "--port", "0" },
@@ -334,7 +340,10 @@ namespace content
                                                         { "--public-url", "http://news.example/t" },
                                                         { "--frobnicate", "1" },
                                                         { "--download", "a", "--download-url", "http://a.example/s.exe" },
-                                                        { "--max-source-bytes", "10" } })
+                                                        { "--max-source-bytes", "10" },
+                                                        { "--max-connections", "0" },
+                                                        { "--max-per-address", "-1" },
+                                                        { "--head-timeout", "0" } })
                 EXPECT_FALSE(ParseOptions(bad, "1").options) << bad[0];
             EXPECT_TRUE(ParseOptions({ "--help" }, "1").options->help);
             EXPECT_TRUE(ParseOptions({ "--check", "--content", "c" }, "1").options->check);
