@@ -8,10 +8,14 @@
 #   3. the sponsor logo shows in its slot, the same picture the server publishes;
 #   4. the server was asked for the channel feed, the sponsor feed, the logo page,
 #      the logo and the headlines;
-#   5. the preferences panel opens from the menu with the preferences movie.
-#   tools/wine-road-e2e.sh build-win/ticker.exe CONTENT_BASE_URL WINEPREFIX CONTENT_SERVER [shot-folder]
+#   5. the preferences panel opens from the menu with the preferences movie;
+#   6. the server offers a newer version, and the ticker prompts for the update.
+#   tools/wine-road-e2e.sh build-win/ticker.exe CONTENT_BASE_URL WINEPREFIX CONTENT_SERVER [shot-folder [nginx]]
 # With a shot folder, the scrolling strip and the panel are kept there as
-# ticker-scrolling.png and preferences-channels.png.
+# ticker-scrolling.png and preferences-channels.png. With "nginx" the road is the
+# one a large publisher runs: deploy/norvale-export writes a fresh export of
+# content/ with CONTENT_SERVER, and nginx serves it on the content address with
+# deploy/nginx's site (tools/nginx-local.sh: only the port and paths changed).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 exe=$(realpath "$1")
@@ -19,6 +23,9 @@ base=$2
 prefix=$(realpath -m "$3")
 content_server=$4
 shots=${5:-}
+road=${6:-content-server}
+# Newer than any version of the program: the ticker movie offers the update.
+offer=99.0
 check=$here/tests/wine/check_road.py
 left=100 top=100
 
@@ -27,10 +34,26 @@ port=$(loopback_port "$base") || exit 1
 wine_session "$prefix"
 [ -x "$content_server" ] || fail "no content server at $content_server (build the native preset first)"
 [ -f "$(dirname "$exe")/loader.swf" ] || fail "no sponsor movie beside $exe"
+[ -z "$shots" ] || mkdir -p "$shots"
 
-"$content_server" --content "$here/content" --port "$port" >"$work/server.log" 2>&1 &
-server=$!
-within 10 grep -q '^serving .* at http' "$work/server.log" || fail "the content server did not start"
+if [ "$road" = nginx ]; then
+  command -v nginx >/dev/null || fail "no nginx (tools/deps.sh installs it)"
+  . "$here/tools/nginx-local.sh"
+  chmod a+rx "$work"
+  SITE_DIR=$work/site CONTENT_SERVER=$content_server CONTENT_DIR=$here/content PUBLIC_URL=$base \
+    EXTRA_OPTIONS="--offer-version $offer" "$here/deploy/norvale-export" >"$work/export.log" 2>&1 ||
+    fail "the export failed: $(cat "$work/export.log")"
+  chmod -R a+rX "$work/site"
+  nginx_local "$work/nginx" "$port" "$work/site/current" || fail "nginx did not start"
+  server=$nginx
+  # The checks below read nginx's access log, written as the content server's.
+  ln -s "$work/nginx/access.log" "$work/server.log"
+  echo "   nginx $(nginx -v 2>&1 | sed 's/.*nginx\///') serves a fresh export: $(tail -n 1 "$work/export.log")"
+else
+  "$content_server" --content "$here/content" --port "$port" --offer-version "$offer" >"$work/server.log" 2>&1 &
+  server=$!
+  within 10 grep -q '^serving .* at http' "$work/server.log" || fail "the content server did not start"
+fi
 wine_display || fail "no virtual display"
 wine reg delete 'HKCU\Software\Norvale' /f >/dev/null 2>&1 || true
 
@@ -76,6 +99,17 @@ within 10 panel || fail "the panel did not open below the strip"
 within 15 grep -q "^GET $path/channels\.txt 200 " "$work/server.log" || fail "the preferences movie did not ask for the channel list"
 sleep 2
 [ -n "$shots" ] && import -window root -crop 703x380+$left+$top +repage "$shots/preferences-channels.png"
+
+echo "6. the update prompt"
+prompt() {
+  local id
+  id=$(xwininfo -root -tree | sed -n 's/^ *\(0x[0-9a-f]*\) "New version available": .*/\1/p' | head -n 1)
+  [ -n "$id" ] && xwininfo -id "$id" | grep -q 'Map State: IsViewable'
+}
+grep -q "^GET $path/version\.txt 200 " "$work/server.log" || within 30 grep -q "^GET $path/version\.txt 200 " "$work/server.log" ||
+  fail "the ticker never asked for version.txt"
+within 30 prompt || fail "no update prompt for the offered version $offer"
+echo "   the update prompt is shown"
 
 close_ticker
 echo "PASS"
