@@ -51,10 +51,7 @@ sleep 1
 run content-server "$port"
 kill -TERM "$server"; wait "$server" || true; server=""
 
-chmod a+rx "$work"
-SITE_DIR=$work/site CONTENT_SERVER=$server_bin CONTENT_DIR=$root/content \
-  PUBLIC_URL=http://127.0.0.1:8421/resources/media/uk/downloads/vodazovovarar/ "$root/deploy/norvale-export" >/dev/null
-chmod -R a+rX "$work/site"
+nginx_export "$work" "$server_bin" "$root/content" http://127.0.0.1:8421/resources/media/uk/downloads/vodazovovarar/ >/dev/null
 port=$(free_port)
 # Likewise the site's per-address limit is left out of this run (a copy of the
 # snippet without its limit_conn line); worker_processes 1 keeps it to one core.

@@ -36,10 +36,7 @@ echo "## content-server"
 python3 "$root/bench/ticker_cost.py" "$work/run.log" "$port" --hours "$hours" --changing "$changing" --server content-server
 kill -TERM "$server"; wait "$server" || true; server=""
 
-chmod a+rx "$work"
-SITE_DIR=$work/site CONTENT_SERVER=$server_bin CONTENT_DIR=$root/content \
-  PUBLIC_URL=http://127.0.0.1:8421/resources/media/uk/downloads/vodazovovarar/ "$root/deploy/norvale-export" >/dev/null
-chmod -R a+rX "$work/site"
+nginx_export "$work" "$server_bin" "$root/content" http://127.0.0.1:8421/resources/media/uk/downloads/vodazovovarar/ >/dev/null
 port=$(free_port)
 nginx_local "$work/nginx" "$port" "$work/site/current"
 echo

@@ -1,7 +1,7 @@
 # Sourced by the runs that serve an exported tree with nginx as a user-level
 # process on the loopback interface, with deploy/nginx's site and snippet as
 # they are except for the port, the paths and the log:
-#   . tools/nginx-local.sh; nginx_local WORK PORT SITE; ...; nginx_local_stop
+#   . tools/nginx-local.sh; nginx_export WORK ...; nginx_local WORK/nginx PORT WORK/site/current; ...; nginx_local_stop
 # SITE is the folder that holds resources/media/uk/downloads/vodazovovarar/ (the
 # `current` of an export). Gives $nginx (the master's process id); the access log
 # is WORK/access.log, one line per request as content-server writes them
@@ -57,6 +57,22 @@ CONF
   done
   cat "$work/error.log" >&2 2>/dev/null
   return 1
+}
+
+# A fresh export of a content folder with deploy/norvale-export into WORK/site
+# (its `current` link then names it), readable by the user nginx runs as. False,
+# with the export's output on standard error, when it failed.
+#   nginx_export WORK CONTENT-SERVER CONTENT-FOLDER PUBLIC-URL [OPTIONS]
+nginx_export() {
+  local work=$1 out
+  chmod a+rx "$work"
+  if ! out=$(SITE_DIR=$work/site CONTENT_SERVER=$2 CONTENT_DIR=$3 PUBLIC_URL=$4 EXTRA_OPTIONS=${5:-} \
+    "$(dirname "${BASH_SOURCE[0]}")/../deploy/norvale-export" 2>&1); then
+    echo "$out" >&2
+    return 1
+  fi
+  chmod -R a+rX "$work/site"
+  echo "$out" | tail -n 1
 }
 
 nginx_local_stop() {

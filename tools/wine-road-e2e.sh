@@ -39,11 +39,8 @@ wine_session "$prefix"
 if [ "$road" = nginx ]; then
   command -v nginx >/dev/null || fail "no nginx (tools/deps.sh installs it)"
   . "$here/tools/nginx-local.sh"
-  chmod a+rx "$work"
-  SITE_DIR=$work/site CONTENT_SERVER=$content_server CONTENT_DIR=$here/content PUBLIC_URL=$base \
-    EXTRA_OPTIONS="--offer-version $offer" "$here/deploy/norvale-export" >"$work/export.log" 2>&1 ||
+  nginx_export "$work" "$content_server" "$here/content" "$base" "--offer-version $offer" >"$work/export.log" 2>&1 ||
     fail "the export failed: $(cat "$work/export.log")"
-  chmod -R a+rX "$work/site"
   nginx_local "$work/nginx" "$port" "$work/site/current" || fail "nginx did not start"
   server=$nginx
   # The checks below read nginx's access log, written as the content server's.
