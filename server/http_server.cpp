@@ -265,8 +265,6 @@ namespace content
             std::lock_guard lock(front.mutex_);
             c->inHead = true;
             c->since = std::chrono::steady_clock::now();
-            c->line = nullptr;
-            c->target.clear();
             if (c->queued)
             {
                 c->queued = false;
@@ -349,16 +347,13 @@ namespace content
             auto next = std::chrono::steady_clock::time_point::max();
             for (Connection* c : open_)
             {
-                if (!c->inHead || c->cut)
+                if (!c->inHead)
                     continue;
                 const auto deadline = c->since + limits_.headTimeout;
                 if (deadline <= now)
-                {
-                    // The library sees the end of the stream and closes the connection.
+                    // The library sees the end of the stream and closes the connection
+                    // (until then a later sweep may shut it down again, to no effect).
                     ::shutdown(c->fd, SHUT_RDWR);
-                    c->cut = true;
-                    ++headsCut_;
-                }
                 else
                     next = std::min(next, deadline);
             }
@@ -375,15 +370,17 @@ namespace content
     {
         if (daemon_)
         {
+            // The listening socket comes back to us, to be closed once the
+            // library's threads are gone.
             const MHD_socket listener = MHD_quiesce_daemon(daemon_);
-            if (listener != MHD_INVALID_SOCKET)
-                ::close(listener);
             {
                 std::unique_lock lock(mutex_);
                 settled_.wait_for(lock, std::chrono::seconds(2), [this] { return answering_ == 0; });
             }
             MHD_stop_daemon(daemon_);
             daemon_ = nullptr;
+            if (listener != MHD_INVALID_SOCKET)
+                ::close(listener);
         }
         if (sweeper_.joinable())
         {
@@ -394,11 +391,5 @@ namespace content
             sweep_.notify_all();
             sweeper_.join();
         }
-    }
-
-    unsigned long long HttpFront::HeadsCut() const
-    {
-        std::lock_guard lock(mutex_);
-        return headsCut_;
     }
 } // namespace content

@@ -71,8 +71,6 @@ namespace content
         // Stops accepting, gives the answers in hand up to two seconds to go out,
         // closes every connection and joins the threads.
         void Stop();
-        // Request heads cut for taking longer than the head timeout, so far.
-        unsigned long long HeadsCut() const;
 
       private:
         struct Connection
@@ -80,7 +78,6 @@ namespace content
             int fd = -1;
             std::chrono::steady_clock::time_point since; // of the head now awaited
             bool inHead = true;
-            bool cut = false;
             bool queued = false;        // an answer is on its way
             bool nul = false;           // the request line held a NUL
             std::size_t body = 0;       // body bytes thrown away
@@ -105,7 +102,6 @@ namespace content
         bool stopping_ = false;
         bool sweeperWaits_ = false;
         int answering_ = 0; // answers queued and not yet sent
-        unsigned long long headsCut_ = 0;
         std::thread sweeper_;
     };
 

@@ -371,11 +371,18 @@ namespace content
             file = options_.download;
         else if (!IsSettingsFile(name))
             file = InFolder(name);
-        if (!file)
-            return nullptr;
-        const std::optional<Stamp> stamp = StampOf(*file);
+        const std::optional<Stamp> stamp = file ? StampOf(*file) : std::nullopt;
         if (!stamp)
+        {
+            // Gone: its bytes need not stay in memory.
+            std::lock_guard lock(filesMutex_);
+            if (const auto kept = files_.find(name); kept != files_.end())
+            {
+                cachedBytes_ -= kept->second->body.size();
+                files_.erase(kept);
+            }
             return nullptr;
+        }
         // The stamp names this version of the file without reading it again.
         const std::string etag =
             "\"f" + Hex(static_cast<std::uint64_t>(stamp->size)) + "-" +

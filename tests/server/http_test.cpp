@@ -192,8 +192,10 @@ namespace content::test
             const int port = front->Port();
             HttpFront second(*site, [](const std::string&) {});
             EXPECT_FALSE(second.Start("127.0.0.1", port)) << "the port is taken";
+            EXPECT_FALSE(front->Start("127.0.0.1", 0)) << "already serving";
             client.reset();
             front->Stop();
+            EXPECT_EQ(RawStatus(port, "GET / HTTP/1.1\r\nHost: x\r\n\r\n"), -1) << "nothing listens after a stop";
             HttpFront again(*site, [](const std::string&) {});
             EXPECT_TRUE(again.Start("127.0.0.1", port)) << "a restart binds the same port at once";
             again.Stop();

@@ -367,5 +367,27 @@ namespace content::test
                 EXPECT_EQ(r->body, Read(out / name)) << name;
             }
         }
+
+        TEST_F(ContentTest, AFileIsServedAsItIsNowChangedOrGone)
+        {
+            Start();
+            const httplib::Result first = Get("ticker4.swf");
+            ASSERT_TRUE(first);
+            EXPECT_EQ(first->body, "--!movie 1\n");
+            EXPECT_EQ(Get("ticker4.swf")->get_header_value("ETag"), first->get_header_value("ETag")) << "kept as it was";
+
+            // The same size, a later time: read again, not served from memory.
+            Write(folder / "ticker4.swf", "--!movie 2\n");
+            fs::last_write_time(folder / "ticker4.swf", fs::last_write_time(folder / "ticker4.swf") + std::chrono::seconds(2));
+            const httplib::Result changed = Get("ticker4.swf");
+            ASSERT_TRUE(changed);
+            EXPECT_EQ(changed->body, "--!movie 2\n");
+            EXPECT_NE(changed->get_header_value("ETag"), first->get_header_value("ETag"));
+
+            fs::remove(folder / "ticker4.swf");
+            EXPECT_EQ(Get("ticker4.swf")->status, 404);
+            Write(folder / "ticker4.swf", "--!movie 3, longer\n");
+            EXPECT_EQ(Get("ticker4.swf")->body, "--!movie 3, longer\n");
+        }
     } // namespace
 } // namespace content::test
