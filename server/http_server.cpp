@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 
 namespace content
@@ -184,6 +185,15 @@ namespace content
             return c.line && version && version > c.line && static_cast<std::size_t>(version - c.line) != c.target.size() + 1;
         }
 
+        // The Content-Length of the request, 0 when none or unreadable.
+        static std::size_t AnnouncedLength(MHD_Connection* connection)
+        {
+            const std::string text = Header(connection, MHD_HTTP_HEADER_CONTENT_LENGTH);
+            std::size_t length = 0;
+            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), length);
+            return error == std::errc() && end == text.data() + text.size() ? length : 0;
+        }
+
         static MHD_Result Answer(void* cls, MHD_Connection* connection, const char* url, const char* method, const char* version,
                                  const char* upload, size_t* uploadSize, void** request)
         {
@@ -198,29 +208,41 @@ namespace content
                 if (c->inHead)
                 {
                     // The head is in. A GET or HEAD is answered on the next call, once
-                    // any body has been read (so the connection can be kept); other
-                    // methods are refused at once, their body unread.
+                    // any body has been read (so the connection can be kept), unless
+                    // it announces more body than is thrown away; other methods are
+                    // refused at once, their body unread.
                     c->inHead = false;
-                    c->body = 0;
                     c->nul = CutByNul(*c, version);
-                    if (bodyless)
+                    // What comes is counted from 0; an announced excess is answered now.
+                    const std::size_t announced = AnnouncedLength(connection);
+                    c->body = announced > MaxBody ? announced : 0;
+                    if (bodyless && c->body == 0)
                         return MHD_YES;
                 }
                 else if (*uploadSize != 0)
                 {
-                    // A body on a GET: thrown away, up to a bound.
+                    // A body on a GET or HEAD: thrown away. One longer than it said
+                    // (chunked, say) ends the connection when it passes the bound.
                     c->body += *uploadSize;
                     *uploadSize = 0;
-                    if (c->body <= MaxBody)
-                        return MHD_YES;
+                    return c->body <= MaxBody ? MHD_YES : MHD_NO;
                 }
                 target = c->nul ? c->target + '\0' : std::move(c->target);
                 c->queued = true;
                 ++front.answering_;
             }
             (void)upload;
-            const Reply reply = Decide(front.site_, verb, target, Header(connection, MHD_HTTP_HEADER_IF_NONE_MATCH),
-                                       Header(connection, MHD_HTTP_HEADER_IF_MODIFIED_SINCE));
+            Reply reply;
+            if (c && bodyless && c->body > MaxBody)
+            {
+                // Answered before the rest of the body comes; the connection then closes.
+                reply.status = 413;
+                reply.text = "Content Too Large\n";
+                reply.headers.emplace_back("Content-Type", "text/plain; charset=utf-8");
+            }
+            else
+                reply = Decide(front.site_, verb, target, Header(connection, MHD_HTTP_HEADER_IF_NONE_MATCH),
+                               Header(connection, MHD_HTTP_HEADER_IF_MODIFIED_SINCE));
             MHD_Response* response = nullptr;
             std::size_t bytes = 0;
             if (reply.doc)

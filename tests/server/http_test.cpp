@@ -22,7 +22,7 @@ namespace content::test
             addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
             int status = -1;
             if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-                ::send(fd, request.data(), request.size(), 0) == static_cast<ssize_t>(request.size()))
+                ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size()))
             {
                 char buffer[64] = {};
                 if (::recv(fd, buffer, sizeof buffer - 1, MSG_WAITALL) >= 12 && std::string_view(buffer).starts_with("HTTP/1.1 "))
@@ -219,6 +219,46 @@ namespace content::test
             EXPECT_EQ(RawStatus(front->Port(), "TRACE " + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n"), 405);
             const std::vector<std::string> lines = Log(7);
             EXPECT_NE(std::find(lines.begin(), lines.end(), "POST " + path + " 405 19"), lines.end());
+        }
+
+        TEST_F(ContentTest, ABodyOnAGetIsThrownAwayUpToABound)
+        {
+            Start();
+            const std::string head = "GET " + std::string(BasePath) + "channels.txt HTTP/1.1\r\nHost: x\r\nContent-Length: ";
+            // Two requests on one connection, each with 40 KiB of body: the bound is per request.
+            const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+            timeval wait{ 10, 0 };
+            ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+            sockaddr_in addr{};
+            addr.sin_family = AF_INET;
+            addr.sin_port = htons(static_cast<std::uint16_t>(front->Port()));
+            addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+            const std::string request = head + "40960\r\n\r\n" + std::string(40960, 'x');
+            std::string answers;
+            for (int i = 0; i < 2; ++i)
+            {
+                ASSERT_EQ(::send(fd, request.data(), request.size(), MSG_NOSIGNAL), static_cast<ssize_t>(request.size()));
+                // Each answer is the status line, the header and the 64-byte channel list.
+                const std::size_t before = answers.size();
+                char buffer[4096];
+                while (answers.find("world\tWorld news\ntech\tTech\n", before) == std::string::npos)
+                {
+                    const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+                    ASSERT_GT(n, 0) << "request " << i << " got no whole answer: " << answers;
+                    answers.append(buffer, static_cast<std::size_t>(n));
+                }
+                EXPECT_TRUE(answers.substr(before).starts_with("HTTP/1.1 200 ")) << answers.substr(before);
+            }
+            ::close(fd);
+            // A body announced past 64 KiB is refused before it comes; one that
+            // comes without a length is cut when it passes 64 KiB, never answered 200.
+            EXPECT_EQ(RawStatus(front->Port(), head + "1000000\r\n\r\n"), 413);
+            std::string chunked = "GET " + std::string(BasePath) + "channels.txt HTTP/1.1\r\nHost: x\r\n" +
+                                  "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\n";
+            for (int i = 0; i < 25; ++i)
+                chunked += "1000\r\n" + std::string(4096, 'x') + "\r\n";
+            EXPECT_NE(RawStatus(front->Port(), chunked + "0\r\n\r\n"), 200);
         }
 
         TEST_F(ContentTest, RefusesEveryWayOutOfTheFolder)
