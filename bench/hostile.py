@@ -2,22 +2,24 @@
 """Hostile clients against a web server on the loopback interface, and a normal
 client timed beside them.
 
-  hostile.py PORT PATH [--pid PID] [--slow N] [--stall N] [--idle N] [--flood N]
+  hostile.py PORT PATH [--pid PID] [--slow N] [--stall N] [--kept N] [--idle N] [--flood N]
              [--files N --file-path PATH] [--hold SECONDS] [--cut-within SECONDS]
              [--per-address N] [--within SECONDS] [--max-peak-mb MB]
 
 The hostile connections, all opened before the normal client asks:
   --slow N    send a request head one header line a second and never end it
   --stall N   send one byte of a request and then nothing
+  --kept N    send one whole request on a kept connection, read the answer, and
+              then send nothing
   --idle N    connect and send nothing
   --flood N   send header lines as fast as the server takes them (at most
               --flood-mb MB each, default 64) and record how the server ended it
   --files N   ask for --file-path on N connections at once without reading the
               answers until the normal client has been answered
 With --hold the normal client asks again after SECONDS with everything still
-open. With --cut-within the run then waits for the server to close every slow and
-stalled connection (a deadline for the request head) and fails when one is still
-open after SECONDS. With --per-address N, N + 1 idle connections from 127.0.0.1
+open. With --cut-within the run then waits for the server to close every slow,
+stalled and kept connection (a deadline for the request head, also for the next
+one on a kept connection) and fails when one is still open after SECONDS. With --per-address N, N + 1 idle connections from 127.0.0.1
 and a normal client from 127.0.0.2: the last from 127.0.0.1 must be refused (closed
 without an answer) and the one from 127.0.0.2 answered.
 
@@ -80,10 +82,11 @@ async def normal_client(port, path, limit, local=None):
 
 
 class Slow:
-    """A request head that never ends: one header line a second (or one byte and then nothing)."""
+    """A request head that never ends: one header line a second ("trickle"), or one byte and then
+    nothing ("stall"); or ("kept") one whole request on a kept connection, and then silence."""
 
-    def __init__(self, port, path, trickle):
-        self.port, self.path, self.trickle = port, path, trickle
+    def __init__(self, port, path, mode):
+        self.port, self.path, self.trickle, self.mode = port, path, mode == "trickle", mode
         self.closed_at = None
         self.opened = asyncio.Event()
 
@@ -95,7 +98,9 @@ class Slow:
             self.opened.set()
             return
         self.opened.set()
-        writer.write(f"GET {self.path} HTTP/1.1\r\nHost: {HOST}\r\n".encode() if self.trickle else b"G")
+        writer.write({"trickle": f"GET {self.path} HTTP/1.1\r\nHost: {HOST}\r\n".encode(),
+                      "stall": b"G",
+                      "kept": f"GET {self.path} HTTP/1.1\r\nHost: {HOST}\r\n\r\n".encode()}[self.mode])
         n = 0
         while not stop.is_set():
             try:
@@ -156,7 +161,7 @@ async def main():
     parser.add_argument("port", type=int)
     parser.add_argument("path")
     parser.add_argument("--pid", type=int)
-    for name in ("slow", "stall", "idle", "flood", "files", "per-address"):
+    for name in ("slow", "stall", "kept", "idle", "flood", "files", "per-address"):
         parser.add_argument("--" + name, type=int, default=0)
     parser.add_argument("--file-path")
     parser.add_argument("--flood-mb", type=float, default=64)
@@ -168,8 +173,9 @@ async def main():
     failures = []
 
     stop = asyncio.Event()
-    slow = [Slow(args.port, args.path, True) for _ in range(args.slow)]
-    slow += [Slow(args.port, args.path, False) for _ in range(args.stall)]
+    slow = [Slow(args.port, args.path, "trickle") for _ in range(args.slow)]
+    slow += [Slow(args.port, args.path, "stall") for _ in range(args.stall)]
+    slow += [Slow(args.port, args.path, "kept") for _ in range(args.kept)]
     tasks = [asyncio.create_task(s.run(stop)) for s in slow]
     for s in slow:
         await s.opened.wait()
@@ -186,7 +192,8 @@ async def main():
     # The floods run beside the normal client; it asks once they have begun.
     await asyncio.sleep(0.2 if floods else 0)
 
-    opened = f"{args.slow} slow, {args.stall} stalled, {len(held) - args.files} idle, {args.files} unread file answers, " \
+    opened = f"{args.slow} slow, {args.stall} stalled, {args.kept} kept, {len(held) - args.files} idle, " \
+             f"{args.files} unread file answers, " \
              f"{args.flood} flooding"
     status, seconds = await normal_client(args.port, args.path, max(args.within, 30))
     print(f"normal client: {status} in {seconds:.3f} s beside {opened}")

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The content server against hostile clients on the loopback interface, through
-# bench/hostile.py: slow and stalled request heads, header floods, unread file
-# answers and 1,000 open connections, with a normal client answered within a
-# second beside them, every slow head cut by the head deadline, a connection past
+# bench/hostile.py: slow and stalled request heads, kept connections gone
+# silent, header floods, unread file answers and 1,000 open connections, with a
+# normal client answered within a second beside them, every slow head and silent
+# kept connection cut by the head deadline, a connection past
 # the per-address limit refused while another address is answered, and the
 # server's peak memory under 100 MB through all of it.
 #   tests/server/hostile.sh CONTENT-SERVER CONTENT-FOLDER
@@ -43,6 +44,9 @@ hostile() {
 start --max-per-address 0 --head-timeout 4
 hostile --slow 64 --stall 32 --flood 4 --hold 1 --cut-within 10
 hostile --files 32 --file-path "${base}ticker4.swf"
+# Alone, so that nothing else wakes the deadline's keeper: kept connections that
+# fall silent after an answer are closed too.
+hostile --kept 8 --cut-within 10
 hostile --idle 1000
 kill -0 "$pid" || { echo "FAIL: the server died"; exit 1; }
 stop

@@ -300,6 +300,8 @@ namespace content::test
             EXPECT_EQ(lines.size(), std::size(cases) + 3);
             EXPECT_NE(std::find(lines.begin(), lines.end(), "GET " + b + "..\\outside.txt 400 12"), lines.end());
             EXPECT_NE(std::find(lines.begin(), lines.end(), "GET " + b + "help.htm%00.txt 400 12"), lines.end());
+            // The raw NUL of the request line, as the log shows it.
+            EXPECT_NE(std::find(lines.begin(), lines.end(), "GET " + b + "help.htm%00 400 12"), lines.end());
         }
     } // namespace
 } // namespace content::test
