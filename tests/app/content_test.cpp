@@ -292,3 +292,23 @@ TEST_F(ChannelTest, ASponsorRequestWhoseLogoPageHangsEndsAtItsOwnBoundWhileTheCh
     EXPECT_EQ(tick->SponsorURL, "");
     EXPECT_EQ(desktop.downloads.Held(), 0u);
 }
+
+TEST_F(ChannelTest, AHandlerThatThrowsHoldsNothingAndTheRequestsWaitingStillGoOut)
+{
+    desktop.downloads.Serve(Feed, Status(500, "<channel>x</channel>"));
+    const std::string next = "http://content.example/next.xml";
+    desktop.downloads.Serve(next, DownloadResponse::Body("<channel>next</channel>"));
+    GetChannel();
+    GetChannel(next);
+    // The trace of the failed fetch throws, as an out-of-memory would; the strip's
+    // window reports it as any handler's exception.
+    tick->TraceSink = [](const std::string& line)
+    {
+        if (line.rfind("fetch failed", 0) == 0)
+            throw std::runtime_error("trace failed");
+    };
+    desktop.Advance(100);
+    EXPECT_EQ(desktop.downloads.Held(), 0u);
+    EXPECT_EQ(desktop.downloads.Urls(), (std::vector<std::string>{ Feed, next }));
+    EXPECT_EQ(Channel(), L"NEXT||");
+}
