@@ -23,20 +23,8 @@ shots=${4:-}
 command -v xdotool >/dev/null || { echo "FAIL: xdotool is missing (tools/deps.sh installs it)" >&2; exit 1; }
 wine_run_start "$base" "$prefix" "$here/tests/wine/panel"
 
-# The geometry "WxH+X+Y" of the strip's window, or of the panel (the program's
-# window without a caption).
-geometry() {
-  xwininfo -root -tree | sed -n "s/^ *0x[0-9a-f]* $1: (\"ticker.exe\" \"ticker.exe\") *\([0-9x+-]*\) .*/\1/p" | head -n 1
-}
 strip_at() { [ "$(geometry '"Norvale Desktop Ticker"')" = "$1" ]; }
 panel_at() { [ "$(geometry '(has no name)')" = "$1" ]; }
-# The colour of one pixel of the screen, as "r,g,b".
-pixel() {
-  import -window root -depth 8 -crop "1x1+$1+$2" +repage txt:- 2>/dev/null |
-    sed -n '2s/^[^(]*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1,\2,\3/p'
-}
-light() { local p r g b; p=$(pixel "$1" "$2"); IFS=, read -r r g b <<<"$p"; [ "${r:-0}" -gt 180 ] && [ "${g:-0}" -gt 180 ] && [ "${b:-0}" -gt 180 ]; }
-dark() { local p r g b; p=$(pixel "$1" "$2"); IFS=, read -r r g b <<<"$p"; [ "${r:-255}" -lt 40 ] && [ "${g:-255}" -lt 40 ] && [ "${b:-255}" -lt 40 ]; }
 is_colour() { [ "$(pixel "$1" "$2")" = "$3" ]; }
 
 wine "$exe" >"$work/ticker.log" 2>&1 &

@@ -102,3 +102,16 @@ wine_run_start() {
   wine_display || fail "no virtual display"
   wine reg delete 'HKCU\Software\Norvale' /f >/dev/null 2>&1 || true
 }
+
+# The geometry "WxH+X+Y" of the strip's window, or of the panel (the program's
+# window without a caption).
+geometry() {
+  xwininfo -root -tree | sed -n "s/^ *0x[0-9a-f]* $1: (\"ticker.exe\" \"ticker.exe\") *\([0-9x+-]*\) .*/\1/p" | head -n 1
+}
+# The colour of one pixel of the screen, as "r,g,b".
+pixel() {
+  import -window root -depth 8 -crop "1x1+$1+$2" +repage txt:- 2>/dev/null |
+    sed -n '2s/^[^(]*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1,\2,\3/p'
+}
+light() { local p r g b; p=$(pixel "$1" "$2"); IFS=, read -r r g b <<<"$p"; [ "${r:-0}" -gt 180 ] && [ "${g:-0}" -gt 180 ] && [ "${b:-0}" -gt 180 ]; }
+dark() { local p r g b; p=$(pixel "$1" "$2"); IFS=, read -r r g b <<<"$p"; [ "${r:-255}" -lt 40 ] && [ "${g:-255}" -lt 40 ] && [ "${b:-255}" -lt 40 ]; }

@@ -18,15 +18,6 @@ keep=${4:-}
 command -v xdotool >/dev/null || { echo "FAIL: xdotool is missing (tools/deps.sh installs it)" >&2; exit 1; }
 wine_run_start "$base" "$prefix" "$here/tests/wine/slow-feed"
 
-geometry() {
-  xwininfo -root -tree | sed -n 's/^ *0x[0-9a-f]* "Norvale Desktop Ticker": ("ticker.exe" "ticker.exe") *\([0-9x+-]*\) .*/\1/p' | head -n 1
-}
-pixel() {
-  import -window root -depth 8 -crop "1x1+$1+$2" +repage txt:- 2>/dev/null |
-    sed -n '2s/^[^(]*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1,\2,\3/p'
-}
-light() { local p r g b; p=$(pixel "$1" "$2"); IFS=, read -r r g b <<<"$p"; [ "${r:-0}" -gt 180 ] && [ "${g:-0}" -gt 180 ] && [ "${b:-0}" -gt 180 ]; }
-dark() { local p r g b; p=$(pixel "$1" "$2"); IFS=, read -r r g b <<<"$p"; [ "${r:-255}" -lt 40 ] && [ "${g:-255}" -lt 40 ] && [ "${b:-255}" -lt 40 ]; }
 # The strip's ticker area (the movie's stage) as raw pixels.
 strip_shot() { import -window root -depth 8 -crop 600x25+100+100 +repage "rgb:$work/$1.rgb"; }
 # The seconds since the server started at which it logged a line matching $1.
@@ -35,9 +26,9 @@ asked_at() { sed -n "s|^at \([0-9.]*\) $1\$|\1|p" "$work/server.log" | head -n 1
 wine "$exe" >"$work/ticker.log" 2>&1 &
 program=$!
 
-strip_at() { [ "$(geometry)" = 703x25+100+100 ]; }
+strip_at() { [ "$(geometry '"Norvale Desktop Ticker"')" = 703x25+100+100 ]; }
 lime() { [ "$(pixel 650 112)" = 0,255,0 ]; }
-within 40 strip_at || fail "no strip at 100, 100 (it is at '$(geometry)')"
+within 40 strip_at || fail "no strip at 100, 100 (it is at '$(geometry '"Norvale Desktop Ticker"')')"
 within 30 grep -q "asked /resources/media/uk/downloads/vodazovovarar/trickle.xml" "$work/server.log" ||
   fail "the trickled channel feed was never asked for"
 asked=$(asked_at "asked /resources/media/uk/downloads/vodazovovarar/trickle.xml")

@@ -56,13 +56,6 @@ namespace
     const std::string SponsorFeedUrl = "http://content.example/sponsor.xml";
     const std::string LogoPageUrl = "http://content.example/logo.js";
 
-    DownloadResponse Status(int status, std::string body)
-    {
-        DownloadResponse r = DownloadResponse::Body(std::move(body));
-        r.httpStatus = status;
-        return r;
-    }
-
     class ChannelTest : public TickerFixture
     {
       protected:
@@ -165,8 +158,8 @@ TEST_F(ChannelTest, NothingReadLeavesTheChannelAsItWasAndTheBoundHoldsFromTheSta
     const std::string late = "fetch failed: no complete answer within 15000 ms";
     const std::vector<Case> cases{
         { "empty body", DownloadResponse::Body(""), "", 0 },
-        { "not found", Status(404, "<channel>Not Found</channel>"), "fetch failed: HTTP status 404", 0 },
-        { "server error", Status(500, doc), "fetch failed: HTTP status 500", 0 },
+        { "not found", DownloadResponse::Status(404, "<channel>Not Found</channel>"), "fetch failed: HTTP status 404", 0 },
+        { "server error", DownloadResponse::Status(500, doc), "fetch failed: HTTP status 500", 0 },
         { "failed read", broken, "fetch failed: connection lost", 0 },
         { "over 1 MiB", tooLong, "fetch failed: larger than 1048576 bytes", 0 },
         { "cut short", cut, "fetch failed: the answer ended after 21 of 22 bytes", 0 },
@@ -295,7 +288,7 @@ TEST_F(ChannelTest, ASponsorRequestWhoseLogoPageHangsEndsAtItsOwnBoundWhileTheCh
 
 TEST_F(ChannelTest, AHandlerThatThrowsHoldsNothingAndTheRequestsWaitingStillGoOut)
 {
-    desktop.downloads.Serve(Feed, Status(500, "<channel>x</channel>"));
+    desktop.downloads.Serve(Feed, DownloadResponse::Status(500, "<channel>x</channel>"));
     const std::string next = "http://content.example/next.xml";
     desktop.downloads.Serve(next, DownloadResponse::Body("<channel>next</channel>"));
     GetChannel();

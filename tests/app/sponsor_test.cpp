@@ -15,13 +15,6 @@ namespace
     const std::string Link = "http://sponsor.example/offer";
     const std::string Logo = "http://img.example/logo.gif";
 
-    DownloadResponse Status(int status, std::string body)
-    {
-        DownloadResponse r = DownloadResponse::Body(std::move(body));
-        r.httpStatus = status;
-        return r;
-    }
-
     // The length announced, the connection closed one byte before its end.
     DownloadResponse Cut(std::string body)
     {
@@ -173,9 +166,10 @@ TEST_F(SponsorTest, AFailedFetchReportsMinusOneAndChangesNothingElse)
     const std::vector<Case> cases{
         { "no space: no feed address", [] {}, LogoPageUrl },
         { "feed missing", [&] { desktop.downloads.Remove(FeedUrl); }, FeedUrl + " " + LogoPageUrl },
-        { "feed 404", [&] { desktop.downloads.Serve(FeedUrl, Status(404, SponsorFeed("http://x/", "x"))); },
+        { "feed 404", [&] { desktop.downloads.Serve(FeedUrl, DownloadResponse::Status(404, SponsorFeed("http://x/", "x"))); },
           FeedUrl + " " + LogoPageUrl },
-        { "logo page 500", [&] { desktop.downloads.Serve(LogoPageUrl, Status(500, "<img src=\\\"http://x/\\\" ")); },
+        { "logo page 500",
+          [&] { desktop.downloads.Serve(LogoPageUrl, DownloadResponse::Status(500, "<img src=\\\"http://x/\\\" ")); },
           FeedUrl + " " + LogoPageUrl },
         { "logo page empty", [&] { desktop.downloads.Serve(LogoPageUrl, DownloadResponse::Body("")); },
           FeedUrl + " " + LogoPageUrl },
@@ -244,6 +238,7 @@ TEST_F(SponsorTest, RequestsInARowWaitTheirTurnAndAFailedOneLeavesTheLogoPageInF
     desktop.downloads.Serve(LogoPageUrl, slowPage);
     desktop.players.RaiseFSCommand(Ticker(), L"getsponsor", Wide(FeedUrl + " " + LogoPageUrl));
     desktop.players.RaiseFSCommand(Ticker(), L"getsponsor", Wide(FeedUrl + " " + LogoPageUrl));
+    EXPECT_EQ(Var(L"gSponsorState"), L"<unset>") << "a request that waits its turn has not failed";
     desktop.Advance(500); // the first one's logo page is on its way
     desktop.players.RaiseFSCommand(Ticker(), L"getsponsor", Wide("file:///C:/x.xml " + LogoPageUrl));
     EXPECT_EQ(Var(L"gSponsorState"), L"-1") << "a request that cannot go out fails at once";

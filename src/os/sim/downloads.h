@@ -41,6 +41,12 @@ namespace os::sim
             r.body = std::move(body);
             return r;
         }
+        static DownloadResponse Status(int status, std::string body)
+        {
+            DownloadResponse r = Body(std::move(body));
+            r.httpStatus = status;
+            return r;
+        }
         static DownloadResponse File(std::string body)
         {
             DownloadResponse r = Body(std::move(body));

@@ -293,15 +293,14 @@ namespace os::win32::test
             LoopbackServer::Answer answer;
             ::DWORD bound;
         };
+        const LoopbackServer::Answer byteASecond = [&](LoopbackServer::Connection& c)
+        {
+            for (std::size_t i = 0; i < head.size() && c.Send(head.substr(i, 1)); ++i)
+                if (!c.Pause(1000))
+                    return;
+        };
         const std::vector<Case> cases{
-            { "headers a byte a second",
-              [&](LoopbackServer::Connection& c)
-              {
-                  for (std::size_t i = 0; i < head.size() && c.Send(head.substr(i, 1)); ++i)
-                      if (!c.Pause(1000))
-                          return;
-              },
-              3000 },
+            { "headers a byte a second", byteASecond, 3000 },
             { "a byte, another at 2.5 s, then silence",
               [&](LoopbackServer::Connection& c)
               {
@@ -316,14 +315,7 @@ namespace os::win32::test
                       c.Send(head + std::string(20, 'x'));
               },
               3000 },
-            { "headers a byte a second, the strip's own bound",
-              [&](LoopbackServer::Connection& c)
-              {
-                  for (std::size_t i = 0; i < head.size() && c.Send(head.substr(i, 1)); ++i)
-                      if (!c.Pause(1000))
-                          return;
-              },
-              15000 },
+            { "headers a byte a second, the strip's own bound", byteASecond, 15000 },
         };
         for (const Case& c : cases)
         {
