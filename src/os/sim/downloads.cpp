@@ -59,10 +59,30 @@ namespace os::sim
         else
         {
             a.response = rule->second;
+            // What was kept of the last answer goes back as validators; a server whose
+            // document still has them answers 304 without a body.
+            const auto kept = a.response.httpStatus == 0 ? std::nullopt : _cache.Find(url);
+            if (kept && !DownloadCache::ConditionalHeaders(*kept).empty() && !a.redirectRefused)
+            {
+                _requests.back().conditional = true;
+                const bool same =
+                    (!kept->etag.empty() && kept->etag == a.response.etag) ||
+                    (kept->etag.empty() && !kept->lastModified.empty() && kept->lastModified == a.response.lastModified);
+                if (same && a.response.httpStatus == 200)
+                {
+                    _requests.back().notModified = true;
+                    a.response.httpStatus = 304;
+                    a.response.body.assign(kept->body.begin(), kept->body.end());
+                    a.response.steps = 1;
+                    a.response.delayMs = 0;
+                    a.response.cutAfter = std::string::npos;
+                }
+            }
             a.status.httpStatus = a.response.httpStatus;
-            if (a.response.announceLength && a.response.httpStatus < 400)
+            if (a.response.announceLength && a.response.httpStatus < 400 && a.response.httpStatus != 304)
                 a.status.total = a.response.body.size();
         }
+        a.url = url;
         auto& slot = _active[id] = std::move(a);
         const std::uint64_t due =
             std::min(_clock.Now() + slot.response.connectMs + slot.response.headersMs + slot.response.delayMs, slot.deadline);
@@ -114,6 +134,8 @@ namespace os::sim
             return Fail(a, id, "the answer ended after " + std::to_string(sent) + " of " + std::to_string(size) + " bytes");
         if (step + 1 >= steps || cut)
         {
+            if (r.httpStatus == 200)
+                _cache.Keep(a.url, { r.etag, r.lastModified, a.status.body });
             a.status.state = DownloadStatus::State::done;
             a.finished = true;
             if (auto* req = Request(id))

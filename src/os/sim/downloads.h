@@ -4,6 +4,7 @@
 // every change posts the caller's message, as the real backend does.
 #pragma once
 
+#include "os/download_cache.h"
 #include "os/os.h"
 #include "os/sim/windows.h"
 
@@ -31,6 +32,10 @@ namespace os::sim
         bool announceLength = true; // the total is known from the start
         int failAtStep = -1;        // that part fails the download instead (connection lost)
         std::string redirectTo;     // an answer that sends the client to this address instead
+        // Validators: a download that sends back the ones it kept gets a 304 with no
+        // body while they are still the same (the body then comes from the kept copy).
+        std::string etag;
+        std::string lastModified;
         // The connection closes after this many bytes of the body: with the length
         // announced, a failure; without, the body is what came.
         std::size_t cutAfter = std::string::npos;
@@ -69,7 +74,9 @@ namespace os::sim
         DownloadLimits limits;
         std::uint64_t started = 0; // virtual time
         bool cancelled = false;
-        bool finished = false; // done or failed
+        bool finished = false;    // done or failed
+        bool conditional = false; // it sent validators kept from an earlier answer
+        bool notModified = false; // and the answer was a 304
     };
 
     class SimDownloads final : public IDownloads
@@ -89,6 +96,7 @@ namespace os::sim
         std::size_t Running() const;
         // Downloads whose slot is still held: running, or finished and not yet queried.
         std::size_t Held() const { return _active.size(); }
+        const DownloadCache& Cache() const { return _cache; }
         std::vector<std::string> Urls() const;
 
         // ---- IDownloads
@@ -109,6 +117,7 @@ namespace os::sim
             std::size_t maxBytes = 0;
             bool redirectRefused = false; // a redirect that the download may not follow
             bool finished = false;        // the last message was posted; waiting for the query
+            std::string url;              // as asked, for the kept copy
         };
         void Step(std::uint32_t id, int step);
         void Fail(Active& a, std::uint32_t id, std::string error);
@@ -120,5 +129,6 @@ namespace os::sim
         std::map<std::uint32_t, Active> _active;
         std::vector<DownloadRequest> _requests;
         std::uint32_t _next = 1;
+        DownloadCache _cache;
     };
 } // namespace os::sim

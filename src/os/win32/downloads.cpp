@@ -2,6 +2,8 @@
 
 #include "os/win32/http.h"
 
+#include "os/download_cache.h"
+
 #include "os/win32/common.h"
 
 #include <windows.h>
@@ -147,6 +149,7 @@ namespace os::win32
         std::map<std::uint32_t, std::shared_ptr<Job>> jobs;
         std::uint32_t lastId = 0;
         std::atomic<int> workers{ 0 };
+        DownloadCache cache;
     };
 
     namespace
@@ -340,8 +343,8 @@ namespace os::win32
         // InternetOpenUrl so that the time-outs are set on the connection and the
         // request themselves: a session's receive time-out does not reach a request on
         // every WinInet (Wine's waits for the headers without end).
-        HINTERNET SendRequest(HINTERNET session, const std::string& url, bool followRedirects, const Deadline& deadline,
-                              std::string& why, Reporter& report)
+        HINTERNET SendRequest(HINTERNET session, const std::string& url, bool followRedirects, const std::string& extraHeaders,
+                              const Deadline& deadline, std::string& why, Reporter& report)
         {
             const auto target = CrackHttpUrl(url);
             if (!target)
@@ -375,7 +378,7 @@ namespace os::win32
                 return nullptr;
             SetTimeouts(request, deadline.Remaining());
             // Connecting, sending and the answer's headers: one call, however many waits.
-            const std::optional<bool> sent = report.Wait([&] { return SendClosingRequest(request); });
+            const std::optional<bool> sent = report.Wait([&] { return SendClosingRequest(request, extraHeaders); });
             if (!sent)
                 return nullptr;
             if (!*sent)
@@ -406,7 +409,17 @@ namespace os::win32
             return report.Progress(body.size(), total);
         }
 
-        void ReadHttp(const std::string& url, const DownloadLimits& limits, Reporter& report)
+        // A header of the answer as text; empty when it has none.
+        std::string AnswerHeader(HINTERNET request, ::DWORD which)
+        {
+            char text[DownloadCache::MaxValidator + 1] = {};
+            ::DWORD size = sizeof text;
+            if (!HttpQueryInfoA(request, which, text, &size, nullptr) || size >= sizeof text)
+                return {};
+            return std::string(text, size);
+        }
+
+        void ReadHttp(const std::string& url, const DownloadLimits& limits, DownloadCache& cache, Reporter& report)
         {
             const Deadline deadline(limits.timeoutMs);
             const Watchdog watchdog(report, limits.timeoutMs);
@@ -420,7 +433,11 @@ namespace os::win32
                 return;
             SetTimeouts(session, deadline.Remaining());
             std::string why;
-            HINTERNET request = SendRequest(session, url, limits.followRedirects, deadline, why, report);
+            // What was kept of the last answer: the server is asked for the body only if
+            // it changed since.
+            const std::optional<DownloadCache::Entry> kept = cache.Find(url);
+            const std::string conditional = kept ? DownloadCache::ConditionalHeaders(*kept) : std::string();
+            HINTERNET request = SendRequest(session, url, limits.followRedirects, conditional, deadline, why, report);
             if (!request)
                 return report.Fail(deadline.Passed() ? TimedOut(limits.timeoutMs) : why);
             if (deadline.Passed())
@@ -431,6 +448,12 @@ namespace os::win32
             if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
                 return report.Fail("no HTTP status in the answer");
             report.HttpStatus(static_cast<int>(status));
+            if (status == 304)
+            {
+                if (!kept || conditional.empty())
+                    return report.Fail("not modified, but nothing was kept of it");
+                return report.Done(kept->body);
+            }
             if (status >= 400)
                 return report.Fail("HTTP status " + std::to_string(status));
             if (status >= 300 && !limits.followRedirects)
@@ -478,6 +501,11 @@ namespace os::win32
             if (total != 0 && body.size() != total)
                 return report.Fail("the answer ended after " + std::to_string(body.size()) + " of " + std::to_string(total) +
                                    " bytes");
+            if (status == 200)
+                cache.Keep(url,
+                           { AnswerHeader(request, HTTP_QUERY_ETAG), AnswerHeader(request, HTTP_QUERY_LAST_MODIFIED), body });
+            else
+                cache.Forget(url);
             report.Done(std::move(body));
         }
 
@@ -516,12 +544,12 @@ namespace os::win32
             report.Done(std::move(body));
         }
 
-        void Work(Source source, const std::string& url, const DownloadLimits& limits, Reporter& report)
+        void Work(Source source, const std::string& url, const DownloadLimits& limits, DownloadCache& cache, Reporter& report)
         {
             try
             {
                 if (source == Source::http)
-                    ReadHttp(url, limits, report);
+                    ReadHttp(url, limits, cache, report);
                 else
                     ReadLocalFile(url, limits, report);
             }
@@ -572,7 +600,7 @@ namespace os::win32
                 {
                     {
                         Reporter report(shared->mutex, job);
-                        Work(source, url, limits, report);
+                        Work(source, url, limits, shared->cache, report);
                         report.CloseHandles();
                     }
                     --shared->workers;

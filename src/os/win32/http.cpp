@@ -36,9 +36,9 @@ namespace os::win32
         return ok;
     }
 
-    bool SendClosingRequest(HINTERNET request)
+    bool SendClosingRequest(HINTERNET request, const std::string& extra)
     {
-        static const char headers[] = "Connection: close\r\n";
-        return HttpSendRequestA(request, headers, sizeof headers - 1, nullptr, 0) != FALSE;
+        const std::string headers = "Connection: close\r\n" + extra;
+        return HttpSendRequestA(request, headers.c_str(), static_cast<::DWORD>(headers.size()), nullptr, 0) != FALSE;
     }
 } // namespace os::win32

@@ -24,7 +24,8 @@ namespace os::win32
     // Sends the request. Each asks the server to close the connection after it: the
     // program asks a few addresses every few minutes, and a kept connection would
     // hold a thread of WinInet's awake (and its memory) only to close it later.
-    bool SendClosingRequest(HINTERNET request);
+    // `extra` adds whole header lines, each ending in CRLF.
+    bool SendClosingRequest(HINTERNET request, const std::string& extra = {});
 
     // Bounds every wait of a connection or request (connect, send, receive) by
     // `ms`; false when one of the options was refused.

@@ -1,5 +1,6 @@
 // The simulator's side of the movie player's seam: downloads on the virtual
 // clock, wide text recorded and measured, and the pointer's leave notice.
+#include "os/download_cache.h"
 #include "os/sim/desktop.h"
 #include "support/recorder.h"
 
@@ -113,6 +114,88 @@ TEST_F(SimPlayerSeamTest, DownloadsTakeVirtualTimeToConnectAnswerAndSendAndTheir
     EXPECT_EQ(ended[cutId].first.error, "the answer ended after 7 of 10 bytes");
     EXPECT_EQ(ended[unsizedId].first.state, DownloadStatus::State::done) << "without a length, the end is the end";
     EXPECT_EQ(std::string(ended[unsizedId].first.body.begin(), ended[unsizedId].first.body.end()), "0123456");
+}
+
+TEST_F(SimPlayerSeamTest, AnUnchangedDocumentIsAskedForOnlyIfChangedAndComesFromTheKeptCopy)
+{
+    std::map<std::uint32_t, DownloadStatus> ended;
+    recorder.hook = [&](Hwnd, UINT msg, WPARAM id, LPARAM) -> std::optional<LRESULT>
+    {
+        DownloadStatus s;
+        if (msg == downloadMessage && desktop.downloads.Query(static_cast<std::uint32_t>(id), s) &&
+            s.state != DownloadStatus::State::running)
+            ended[static_cast<std::uint32_t>(id)] = std::move(s);
+        return std::nullopt;
+    };
+    auto fetch = [&](const std::string& url)
+    {
+        const auto id = desktop.downloads.Start(url, {}, window, downloadMessage);
+        desktop.Advance(100);
+        return std::make_pair(ended[id], desktop.downloads.Requests().back());
+    };
+    auto text = [](const DownloadStatus& s)
+    {
+        return std::string(s.body.begin(), s.body.end());
+    };
+    sim::DownloadResponse movie = sim::DownloadResponse::Body("-- movie v1");
+    movie.etag = "\"v1\"";
+    desktop.downloads.Serve("http://x.test/ticker4.swf", movie);
+    sim::DownloadResponse dated = sim::DownloadResponse::Body("headlines");
+    dated.lastModified = "Wed, 09 Dec 2026 01:00:00 GMT";
+    desktop.downloads.Serve("http://x.test/headlines.txt", dated);
+    sim::DownloadResponse plain = sim::DownloadResponse::Body("no validators");
+    desktop.downloads.Serve("http://x.test/plain.txt", plain);
+
+    const auto [first, firstAsked] = fetch("http://x.test/ticker4.swf");
+    EXPECT_EQ(text(first), "-- movie v1");
+    EXPECT_FALSE(firstAsked.conditional);
+    const auto [again, asked] = fetch("http://x.test/ticker4.swf");
+    EXPECT_TRUE(asked.conditional);
+    EXPECT_TRUE(asked.notModified);
+    EXPECT_EQ(again.state, DownloadStatus::State::done);
+    EXPECT_EQ(again.httpStatus, 304);
+    EXPECT_EQ(text(again), "-- movie v1") << "the kept copy";
+
+    // A new version has a new tag: sent whole, and kept in place of the old one.
+    movie.body = "-- movie v2";
+    movie.etag = "\"v2\"";
+    desktop.downloads.Serve("http://x.test/ticker4.swf", movie);
+    const auto [changed, changedAsked] = fetch("http://x.test/ticker4.swf");
+    EXPECT_TRUE(changedAsked.conditional);
+    EXPECT_FALSE(changedAsked.notModified);
+    EXPECT_EQ(text(changed), "-- movie v2");
+    EXPECT_EQ(text(fetch("http://x.test/ticker4.swf").first), "-- movie v2");
+
+    // A date alone does as well; an answer without validators is never asked again so.
+    fetch("http://x.test/headlines.txt");
+    EXPECT_TRUE(fetch("http://x.test/headlines.txt").second.notModified);
+    fetch("http://x.test/plain.txt");
+    EXPECT_FALSE(fetch("http://x.test/plain.txt").second.conditional);
+}
+
+TEST(DownloadCacheTest, KeepsWithinItsBoundsAndSendsBackOnlyWhatIsSafeInAHeader)
+{
+    DownloadCache cache;
+    const std::vector<std::uint8_t> kilobyte(1024, 'x');
+    for (int i = 0; i < 70; ++i)
+        cache.Keep("http://x/" + std::to_string(i), { "\"t\"", "", kilobyte });
+    EXPECT_EQ(cache.Entries(), DownloadCache::MaxEntries);
+    EXPECT_FALSE(cache.Find("http://x/5")) << "the oldest went first";
+    EXPECT_TRUE(cache.Find("http://x/69"));
+
+    const std::vector<std::uint8_t> big(DownloadCache::MaxEntry, 'b');
+    for (int i = 0; i < 5; ++i)
+        cache.Keep("http://big/" + std::to_string(i), { "\"b\"", "", big });
+    EXPECT_LE(cache.Bytes(), DownloadCache::MaxBytes);
+    cache.Keep("http://huge/", { "\"h\"", "", std::vector<std::uint8_t>(DownloadCache::MaxEntry + 1) });
+    EXPECT_FALSE(cache.Find("http://huge/"));
+
+    cache.Keep("http://x/bad", { "\"a\"\r\nX-Injected: 1", "", kilobyte });
+    EXPECT_FALSE(cache.Find("http://x/bad")) << "no validator it could send back";
+    cache.Keep("http://x/69", { "", "", kilobyte });
+    EXPECT_FALSE(cache.Find("http://x/69")) << "an answer without validators forgets the old one";
+    EXPECT_EQ(DownloadCache::ConditionalHeaders({ "\"t\"", "Wed, 09 Dec 2026 01:00:00 GMT", {} }),
+              "If-None-Match: \"t\"\r\nIf-Modified-Since: Wed, 09 Dec 2026 01:00:00 GMT\r\n");
 }
 
 TEST_F(SimPlayerSeamTest, FailuresTimeoutsCapsAndCancellation)

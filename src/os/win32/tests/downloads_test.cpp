@@ -343,6 +343,36 @@ namespace os::win32::test
         EXPECT_TRUE(s.body.empty());
     }
 
+    // The second download of an unchanged document asks "only if changed" with what
+    // the first answer carried, and a 304 gives the kept body.
+    TEST_F(DownloadsTest, AnUnchangedDocumentComesFromTheKeptCopyAfterA304)
+    {
+        const std::string body = Bytes(3000);
+        std::string version = "\"v1\"";
+        LoopbackServer server(
+            [&](LoopbackServer::Connection& c)
+            {
+                if (c.Request().find("If-None-Match: " + version + "\r\n") != std::string::npos)
+                    c.Send("HTTP/1.0 304 Not Modified\r\nETag: " + version + "\r\n\r\n");
+                else
+                    c.Send("HTTP/1.0 200 OK\r\nETag: " + version + "\r\nContent-Length: 3000\r\n\r\n" + body);
+            });
+        const DownloadStatus first = Finish(downloads.Start(server.Url("/ticker4.swf"), {}, window, kDownloadMsg));
+        EXPECT_EQ(first.httpStatus, 200);
+        EXPECT_EQ(server.LastRequest().find("If-None-Match"), std::string::npos) << server.LastRequest();
+        const DownloadStatus again = Finish(downloads.Start(server.Url("/ticker4.swf"), {}, window, kDownloadMsg));
+        EXPECT_NE(server.LastRequest().find("If-None-Match: \"v1\"\r\n"), std::string::npos) << server.LastRequest();
+        EXPECT_EQ(again.state, DownloadStatus::State::done);
+        EXPECT_EQ(again.httpStatus, 304);
+        EXPECT_EQ(Text(again.body), body) << "the kept copy";
+
+        version = "\"v2\""; // a new version is sent whole
+        const DownloadStatus changed = Finish(downloads.Start(server.Url("/ticker4.swf"), {}, window, kDownloadMsg));
+        EXPECT_EQ(changed.httpStatus, 200);
+        EXPECT_EQ(Text(changed.body), body);
+        EXPECT_EQ(server.Connections(), 3);
+    }
+
     // The strip's fetches name themselves to the server.
     TEST_F(DownloadsTest, ADownloadGivesTheAgentItIsAskedFor)
     {
