@@ -53,7 +53,7 @@ namespace app
         SetColor(os::Rgb(66, 66, 66));
         SetFont({ "MS Sans Serif", -14, false });
         SetBounds(100, 100, Scale(703), Scale(32));
-        SetConstraints({ Scale(656), 0, 0, 0 });
+        SetConstraints({ MinimumStripWidth(), 0, 0, 0 });
         OnClose = [this](forms::Form& sender, forms::CloseAction& action)
         {
             FormClose(sender, action);

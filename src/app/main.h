@@ -177,6 +177,7 @@ namespace app
         void FormClose(forms::Form& sender, forms::CloseAction& action);
         void FormResize();
         void HoldStripHeight();
+        int MinimumStripWidth();
         // The toolbar's sizes and the strip's limits at the strip's DPI.
         void ApplyStripMetrics();
         // The pictures, the grab handle and the status line at the strip's DPI.

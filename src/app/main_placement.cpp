@@ -7,6 +7,8 @@
 #include "forms/application.h"
 #include "forms/picture.h"
 
+#include <algorithm>
+
 namespace app
 {
     void TtickForm::Resize()
@@ -47,6 +49,15 @@ namespace app
         SetConstraints(limits);
     }
 
+    // 656 at the strip's scale, but never wider than the primary work area: at a
+    // high DPI on a small desktop the scaled width would pass the screen's edge.
+    int TtickForm::MinimumStripWidth()
+    {
+        const int work = Os().system.GetWorkArea().Width();
+        const int width = Scale(656);
+        return work > 0 ? std::min(width, work) : width;
+    }
+
     void TtickForm::ApplyStripMetrics()
     {
         const int height = Scale(TickerHeight);
@@ -82,7 +93,7 @@ namespace app
         const int oldDpi = _layoutDpi;
         const int dpi = Dpi();
         forms::SizeConstraints limits = Constraints();
-        limits.minWidth = Scale(656);
+        limits.minWidth = MinimumStripWidth();
         SetConstraints(limits);
         ApplyStripMetrics();
         LayoutForScale();
