@@ -16,10 +16,11 @@ namespace
     class SimDpiTest : public ::testing::Test
     {
       protected:
-        SimDpiTest() { desktop.system.AddMonitor({ 1280, 0, 3840, 1600 }, 192); }
+        SimDpiTest() : second(desktop.system.AddMonitor({ 1280, 0, 3840, 1600 }, 192)) {}
         sim::Desktop desktop;
         IWindowManager& wm = desktop.windows;
         ISystemInfo& system = desktop.system;
+        std::size_t second;
     };
 } // namespace
 
@@ -31,6 +32,8 @@ TEST_F(SimDpiTest, TheMonitorWithTheLargestPartOfARectangleOrTheNearestGivesItsD
     EXPECT_EQ(system.GetDpiForMonitorAt(Rect::FromBounds(1180, 100, 200, 50)), 96) << "100 of 200: the first keeps it";
     EXPECT_EQ(system.GetDpiForMonitorAt(Rect::FromBounds(3000, 1700, 10, 10)), 192) << "below the second, nearest to it";
     EXPECT_EQ(system.GetDpiForMonitorAt(Rect::FromBounds(-500, -500, 10, 10)), 96);
+    EXPECT_EQ(system.GetDpiForMonitorAt(Rect::FromBounds(1275, -20, 10, 5)), 96) << "as near to both: the first";
+    EXPECT_EQ(second, 1u);
     // Lengths follow the DPI asked for; counts and flags do not.
     EXPECT_EQ(system.GetSystemMetricsForDpi(sm::cxvscroll, 192), 34);
     EXPECT_EQ(system.GetSystemMetricsForDpi(sm::cxvscroll, 144), 26) << "25.5";
@@ -82,14 +85,17 @@ TEST_F(SimDpiTest, AWindowMovedOntoAMonitorOfAnotherDpiTakesItAndHearsOnceWithTh
 TEST_F(SimDpiTest, ANewScaleReachesTheWindowsOnThatMonitorOnly)
 {
     Recorder first(wm);
-    Recorder second(wm);
+    Recorder other(wm);
     const Hwnd a = wm.Create(TopLevel(Rect::FromBounds(100, 100, 200, 20)), &first);
-    const Hwnd b = wm.Create(TopLevel(Rect::FromBounds(1400, 100, 200, 20)), &second);
+    const Hwnd b = wm.Create(TopLevel(Rect::FromBounds(1400, 100, 200, 20)), &other);
     desktop.ChangeMonitorDpi(0, 144);
     EXPECT_EQ(first.Only({ wm::dpichanged }).size(), 1u);
-    EXPECT_EQ(second.Only({ wm::dpichanged }).size(), 0u);
+    EXPECT_EQ(other.Only({ wm::dpichanged }).size(), 0u);
     EXPECT_EQ(wm.GetDpiForWindow(a), 144);
     EXPECT_EQ(wm.GetDpiForWindow(b), 192);
+    desktop.ChangeMonitorDpi(second, 144);
+    EXPECT_EQ(other.Only({ wm::dpichanged }).size(), 1u);
+    EXPECT_EQ(wm.GetDpiForWindow(b), 144);
 }
 
 TEST_F(SimDpiTest, AProgramAwareOnlyOfTheSystemDpiHasItEverywhereAndNeverHearsOfAChange)
