@@ -53,9 +53,7 @@ namespace app
     // high DPI on a small desktop the scaled width would pass the screen's edge.
     int TtickForm::MinimumStripWidth()
     {
-        const int work = Os().system.GetWorkArea().Width();
-        const int width = Scale(656);
-        return work > 0 ? std::min(width, work) : width;
+        return std::min(Scale(656), Os().system.GetWorkArea().Width());
     }
 
     void TtickForm::ApplyStripMetrics()
@@ -122,7 +120,6 @@ namespace app
                 SetFloatBottom(Top() + Height());
             }
         }
-        Invalidate();
     }
 
     // On top of all ordinary windows, or behind all of them (not merely off the top

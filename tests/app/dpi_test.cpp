@@ -105,6 +105,10 @@ TEST_P(DpiTest, TheStripItsPicturesAndItsStatusLineAreLaidOutAtTheDisplaysScale)
     EXPECT_EQ(tick->GrabImage.BoundsRect(), os::Rect::FromBounds(tick->ClientWidth() - d.grab, 0, d.grab, d.height));
     EXPECT_EQ(tick->GrabImage.Picture().width, d.grab) << "drawn at the scale, not stretched";
     EXPECT_EQ(tick->Image2.Picture().height, d.height);
+    const os::Rect picture = os::Rect::FromBounds(0, 0, os::ScaleForDpi(445, d.dpi), d.height);
+    EXPECT_EQ(tick->Image2.BoundsRect(), picture);
+    EXPECT_EQ(tick->OopsImage.BoundsRect(), picture);
+    EXPECT_EQ(tick->HorzSizeInc(), os::ScaleForDpi(5, d.dpi)) << "the width's size step";
     EXPECT_EQ(tick->Image2.Picture().name, forms::ArtworkName("LOADING", d.dpi));
     const os::sim::PaintOp* status = StatusText();
     ASSERT_TRUE(status);
