@@ -171,6 +171,13 @@ TEST_P(DpiTest, ThePanelOpensInScaledStepsToItsScaledSizeBelowTheStrip)
     EXPECT_EQ(movie.Width(), os::ScaleForDpi(680, d.dpi));
     EXPECT_EQ(movie.Height(), os::ScaleForDpi(350, d.dpi));
     EXPECT_EQ(prefs->grab.Picture().width, os::ScaleForDpi(9, d.dpi));
+    auto scaled = [&](int l, int t, int w, int h)
+    {
+        return os::Rect::FromBounds(os::ScaleForDpi(l, d.dpi), os::ScaleForDpi(t, d.dpi), os::ScaleForDpi(w, d.dpi),
+                                    os::ScaleForDpi(h, d.dpi));
+    };
+    EXPECT_EQ(prefs->grab.BoundsRect(), scaled(681, 1, 9, 350));
+    EXPECT_EQ(prefs->LoadLabel.BoundsRect(), scaled(13, 7, 120, 13));
 
     // Above the strip when it does not fit below: its bottom edge on the strip's top.
     prefs->Above = false;
@@ -283,6 +290,10 @@ TEST_F(MonitorsTest, AnAttachedPanelFollowsTheStripOntoTheOtherMonitorAtItsScale
     EXPECT_EQ(tick->Height(), 50);
     EXPECT_EQ(desktop.windows.GetDpiForWindow(prefs->Handle()), 192);
     EXPECT_EQ(prefs->BoundsRect(), os::Rect::FromBounds(1400, 150, 1380, 704)) << "in its slot below, at the new size";
+    const os::Point origin = desktop.windows.ClientToScreen(prefs->Handle(), { 0, 0 });
+    EXPECT_EQ(desktop.windows.GetWindowRect(prefs->prefsFlash->Handle()).Offset(-origin.x, -origin.y),
+              os::Rect::FromBounds(2, 2, 1360, 700));
+    EXPECT_EQ(prefs->grab.BoundsRect(), os::Rect::FromBounds(1362, 2, 18, 700));
     EXPECT_TRUE(prefs->Attached);
 }
 
