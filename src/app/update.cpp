@@ -70,10 +70,12 @@ namespace app
         CheckBox1.SetBounds(Scale(48), Scale(59), Scale(257), Scale(17));
     }
 
+    // The place Windows suggests; the client area the layout's at the new scale,
+    // whatever frame the suggestion counted with.
     void TUpdateForm::DpiChanged(const os::Rect& suggested)
     {
-        Layout();
         Form::DpiChanged(suggested);
+        Layout();
     }
 
     void TUpdateForm::FormCreate()

@@ -297,6 +297,20 @@ TEST_F(MonitorsTest, AnAttachedPanelFollowsTheStripOntoTheOtherMonitorAtItsScale
     EXPECT_TRUE(prefs->Attached);
 }
 
+TEST_F(MonitorsTest, ThePromptMovedToTheOtherMonitorLaysItselfOutAndMakesItsControlsFontsThere)
+{
+    TUpdateForm update(app);
+    update.Show();
+    ASSERT_EQ(desktop.windows.FontOf(update.YesButton.Handle()).height, -11);
+    update.SetBounds(1400, 200, update.Width(), update.Height());
+    EXPECT_EQ(update.ClientWidth(), 592);
+    EXPECT_EQ(update.ClientHeight(), 236);
+    EXPECT_EQ(update.YesButton.BoundsRect(), os::Rect::FromBounds(96, 176, 150, 50));
+    EXPECT_EQ(desktop.windows.FontOf(update.YesButton.Handle()).height, -22);
+    EXPECT_EQ(desktop.windows.FontOf(update.Memo1.Handle()).height, -22);
+    EXPECT_EQ(update.Left(), 1400) << "at the place Windows suggests";
+}
+
 TEST_F(MonitorsTest, ADockedStripDocksAgainWhenItsMonitorsScaleChanges)
 {
     Ready();

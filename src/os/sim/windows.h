@@ -165,6 +165,8 @@ namespace os::sim
         bool IsInvalid(Hwnd hwnd) const;
         CursorHandle CurrentCursor() const { return _cursor; }
         bool ButtonChecked(Hwnd hwnd) const;
+        // The font last given to a window with SetFont.
+        Font FontOf(Hwnd hwnd) const;
         std::vector<UINT> SystemMenuCommands(Hwnd hwnd) const;
         std::size_t TimerCount() const { return _timers.size(); }
         std::size_t WindowCount() const { return _windows.size(); }

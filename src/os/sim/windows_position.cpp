@@ -472,6 +472,12 @@ namespace os::sim
         Send(hwnd, wm::dpichanged, both, reinterpret_cast<LPARAM>(&suggested));
     }
 
+    Font SimWindows::FontOf(Hwnd hwnd) const
+    {
+        const Window* w = Find(hwnd);
+        return w ? w->font : Font{};
+    }
+
     void SimWindows::MonitorsChanged()
     {
         for (Hwnd top : TopLevelWindows())

@@ -65,6 +65,7 @@ TEST_F(SimDpiTest, AWindowMovedOntoAMonitorOfAnotherDpiTakesItAndHearsOnceWithTh
         }(),
         &rec);
     EXPECT_EQ(wm.GetDpiForWindow(h), 96);
+    EXPECT_EQ(wm.GetDpiForWindow(Hwnd{}), 0) << "no window, no DPI";
     wm.SetWindowPos(h, Hwnd{}, 1400, 100, 703, 25, swp::nozorder | swp::noactivate);
     EXPECT_EQ(rec.Only({ wm::dpichanged }).size(), 1u);
     EXPECT_EQ(rec.log.back().message, wm::dpichanged) << "after the move's own messages";
