@@ -62,10 +62,11 @@ start_content_server() {
   grep -q '^ready' "$work/server.log"
 }
 
-# Starts a 1280 by 1024 virtual display, and makes the prefix on its first use.
-# False when the display did not come up within 5 seconds.
+# Starts a virtual display of 1280 by 1024 (or the size given, "WxH"), and makes
+# the prefix on its first use. False when the display did not come up within 5
+# seconds.
 wine_display() {
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 3>"$work/display" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${1:-1280x1024}x24" 3>"$work/display" >/dev/null 2>&1 &
   xvfb=$!
   for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
   [ -s "$work/display" ] || return 1
@@ -94,12 +95,12 @@ close_ticker() {
 # The common start of a run against the test content server: a session in PREFIX,
 # tests/wine/content_server.py on the port of the content address BASE serving
 # FOLDER, the display, and no settings left from an earlier run.
-#   wine_run_start BASE PREFIX FOLDER
+#   wine_run_start BASE PREFIX FOLDER [DISPLAY-SIZE]
 wine_run_start() {
   port=$(loopback_port "$1") || exit 1
   wine_session "$2"
   start_content_server "$port" "$3" || fail "the content server did not start"
-  wine_display || fail "no virtual display"
+  wine_display "${4:-}" || fail "no virtual display"
   wine reg delete 'HKCU\Software\Norvale' /f >/dev/null 2>&1 || true
 }
 

@@ -1,6 +1,9 @@
 #include "app/about.h"
 
 #include "forms/jpeg.h"
+#include "forms/picture.h"
+
+#include <utility>
 
 namespace app
 {
@@ -13,18 +16,14 @@ namespace app
         SetPosition(forms::FormPosition::screenCenter);
         SetColor(os::Rgb(255, 255, 255));
         SetFont({ "MS Sans Serif", -11, false });
-        SetClientWidth(320);
-        SetClientHeight(110);
-        Panel1.SetBounds(0, 0, 320, 110);
         Panel1.SetColor(os::Rgb(0, 0, 153));
         Panel1.OnClick = [this](forms::Control& sender)
         {
             Panel1Click(sender);
         };
-        Image1.SetBounds(-1, -1, 322, 112);
         Image1.SetAutoSize(true);
         Image1.SetEnabled(false);
-        Image1.SetPicture(forms::LoadJpegResource(Os().process, "ABOUT"));
+        Layout();
         OnClick = [this](forms::Control& sender)
         {
             Panel1Click(sender);
@@ -34,6 +33,26 @@ namespace app
     TAboutForm::~TAboutForm()
     {
         DestroyHandle();
+    }
+
+    // The box and its picture at the box's DPI: the picture is drawn at each
+    // scale of the artwork, the nearest one shown.
+    void TAboutForm::Layout()
+    {
+        SetClientWidth(Scale(320));
+        SetClientHeight(Scale(110));
+        Panel1.SetBounds(0, 0, Scale(320), Scale(110));
+        Image1.SetBounds(-1, -1, Scale(322), Scale(112));
+        os::Bitmap picture = forms::LoadJpegResource(Os().process, forms::ArtworkName("ABOUT", Dpi()));
+        if (picture.Empty())
+            picture = forms::LoadJpegResource(Os().process, "ABOUT");
+        Image1.SetPicture(std::move(picture));
+    }
+
+    void TAboutForm::DpiChanged(const os::Rect& suggested)
+    {
+        Layout();
+        Form::DpiChanged(suggested);
     }
 
     // Hidden, not destroyed: the menu shows it again.

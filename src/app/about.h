@@ -16,5 +16,11 @@ namespace app
         forms::Image Image1; // disabled: a click on the picture reaches the panel
 
         void Panel1Click(forms::Control& sender);
+
+      protected:
+        void DpiChanged(const os::Rect& suggested) override;
+
+      private:
+        void Layout();
     };
 } // namespace app

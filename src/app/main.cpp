@@ -52,27 +52,20 @@ namespace app
         SetBorderIcons(false, false, false);
         SetColor(os::Rgb(66, 66, 66));
         SetFont({ "MS Sans Serif", -14, false });
-        SetBounds(100, 100, 703, 32);
-        SetConstraints({ 656, 0, 0, 0 });
+        SetBounds(100, 100, Scale(703), Scale(32));
+        SetConstraints({ MinimumStripWidth(), 0, 0, 0 });
         OnClose = [this](forms::Form& sender, forms::CloseAction& action)
         {
             FormClose(sender, action);
         };
 
-        auto& process = Os().process;
-        Image2.SetBounds(0, 0, 445, 25);
-        Image2.SetPicture(forms::LoadPictureResource(process, "LOADING"));
         Image2.SetEnabled(false);
         Image2.SetCursor(forms::cr::drag);
-        OopsImage.SetBounds(0, 0, 445, 25);
-        OopsImage.SetPicture(forms::LoadPictureResource(process, "OOPS"));
         OopsImage.SetEnabled(false);
         OopsImage.Hide();
-        GrabImage.SetBounds(ClientWidth() - GrabWidth, 0, GrabWidth, 25);
-        GrabImage.SetPicture(forms::LoadPictureResource(process, "GRAB"));
         GrabImage.SetEnabled(false);
         GrabImage.SetCursor(forms::cr::sizeAll);
-        ProgressLabel.SetBounds(GrabImage.Left() - 329 - 5, 5, 329, 25);
+        LayoutForScale();
         ProgressLabel.SetAlignment(forms::Alignment::right);
         ProgressLabel.SetTransparent(true);
         ProgressLabel.SetFont({ "Arial", -11, false });
@@ -196,21 +189,18 @@ namespace app
         }
 
         LoadStartupSetting();
-        SetHorzDockSize(TickerHeight);
-        SetMinHorzDockSize(TickerHeight);
         SetSlideEffect(false);
-        HoldStripHeight();
-        SetVertDockSize(TickerHeight);
-        SetHorzSizeInc(5);
         SetMaxWidth(10000);
-        SetMinHeight(TickerHeight);
-        SetMaxHeight(TickerHeight);
+        ApplyStripMetrics();
 
         TrayIconData.Add(Handle(), windows.LoadAppIcon(16), App().Title());
         StartTime = Os().process.GetLocalTime();
         StayonTop1.SetChecked(AlwaysOnTop());
         if (IsLargeFonts())
-            ProgressLabel.SetTop(3);
+        {
+            _statusTop = 3;
+            ProgressLabel.SetTop(Scale(_statusTop));
+        }
         windows.ShowWindow(App().Handle(), os::sw::hide);
 
         // A player that answers a call with an error is reported like any other
@@ -285,8 +275,12 @@ namespace app
             return;
         // The two controls side by side, the sponsor slot just left of the grab handle.
         Flash->Show();
-        Flash->SetWidth(ClientWidth() - GrabWidth - SponsorFlash->Width());
-        SponsorFlash->SetLeft(ClientWidth() - GrabWidth - SponsorWidth);
+        // A shown logo's slot is laid out here at the strip's scale, a hidden one
+        // keeps its place and its width of 0.
+        if (SponsorFlash->Top() == 0)
+            SponsorFlash->SetBounds(SponsorFlash->Left(), 0, Scale(SponsorWidth), Scale(TickerHeight));
+        Flash->SetWidth(ClientWidth() - Scale(GrabWidth) - SponsorFlash->Width());
+        SponsorFlash->SetLeft(ClientWidth() - Scale(GrabWidth) - Scale(SponsorWidth));
         Flash->Hide();
         Flash->Show();
         if (!UpdatePromptVisible())

@@ -32,7 +32,8 @@
 
 namespace app
 {
-    // Strip metrics shared by the whole program.
+    // Strip metrics shared by the whole program, as 96-dpi lengths: the strip
+    // scales them by its monitor's DPI (TtickForm::Scale).
     constexpr int TickerHeight = 25;
     constexpr int GrabWidth = 10;
     constexpr int SponsorWidth = 59;
@@ -172,6 +173,8 @@ namespace app
 
       protected:
         void Resize() override; // FormResize
+        // The strip moved to a monitor of another DPI, or its monitor's scale changed.
+        void DpiChanged(const os::Rect& suggested) override;
 
       private:
         void BuildLayout();
@@ -180,6 +183,11 @@ namespace app
         void FormClose(forms::Form& sender, forms::CloseAction& action);
         void FormResize();
         void HoldStripHeight();
+        int MinimumStripWidth();
+        // The toolbar's sizes and the strip's limits at the strip's DPI.
+        void ApplyStripMetrics();
+        // The pictures, the grab handle and the status line at the strip's DPI.
+        void LayoutForScale();
         void ApplyOnTop(bool onTop);
         void WMDisplayChange(os::WPARAM wParam, os::LPARAM lParam);
         void WMWindowPosChanging(os::WindowPos& pos);
@@ -197,8 +205,10 @@ namespace app
         unsigned _loads = 0;
         // The feed of the sponsor request in flight, once read, while its logo page is fetched.
         std::optional<std::string> _sponsorFeed;
-        bool _created = false;    // the layout is complete: resize handling may run
-        bool _quitting = false;   // the quit sequence has begun: no reload may start a load
-        bool _userMoving = false; // inside the system's move or size loop: the user drags the strip
+        bool _created = false;           // the layout is complete: resize handling may run
+        bool _quitting = false;          // the quit sequence has begun: no reload may start a load
+        bool _userMoving = false;        // inside the system's move or size loop: the user drags the strip
+        int _layoutDpi = os::DefaultDpi; // the DPI the children were last laid out for
+        int _statusTop = 5;              // the status line's top, a 96-dpi length
     };
 } // namespace app

@@ -41,10 +41,10 @@ namespace app
         {
             SponsorFSCommand(sender, command, args);
         };
-        Flash->SetBounds(0, 0, Width() - GrabWidth, TickerHeight);
+        Flash->SetBounds(0, 0, Width() - Scale(GrabWidth), Scale(TickerHeight));
         Flash->DoObjectVerb(os::oleiverb::show);
         Flash->SetMenu(false);
-        SponsorFlash->SetBounds(0, 30, 0, TickerHeight);
+        SponsorFlash->SetBounds(0, Scale(30), 0, Scale(TickerHeight));
         SponsorFlash->DoObjectVerb(os::oleiverb::show);
         SponsorFlash->SetMenu(false);
     }
@@ -61,7 +61,7 @@ namespace app
         Flash->SetMovie(base + L"ticker4.swf");
         ProgressLabel.SetCaption("Connecting to Norvale...");
         // The movie loads out of sight until it reports that it is complete.
-        Flash->SetBounds(0, 1000, ClientWidth() - GrabWidth, TickerHeight);
+        Flash->SetBounds(0, 1000, ClientWidth() - Scale(GrabWidth), Scale(TickerHeight));
         Repaint();
         CheckInternetConnection();
         Flash->Play();

@@ -60,20 +60,28 @@ namespace app
         if (!panel || (!panel->Attached && !force))
             return;
         const os::Rect work = Os().system.GetWorkArea();
-        const int room = ClientHeight() + panel->Height();
-        // Above gives way only when there is no room above; below gives way whenever
-        // the panel would reach under the work area, even with no room above either.
-        if (panel->Above && top - room < 0)
-            panel->Above = false;
-        if (top + room > work.bottom || panel->Above)
+        // A panel that comes from a monitor of another DPI takes that of the strip's
+        // on arriving, and with it another height: it is placed once more for that.
+        for (int pass = 0; pass < 2; ++pass)
         {
-            panel->SetBounds(left, top - panel->Height(), panel->Width(), panel->Height());
-            panel->Above = true;
-        }
-        else
-        {
-            panel->SetBounds(left, top + Height(), panel->Width(), panel->Height());
-            panel->Above = false;
+            const int height = panel->Height();
+            const int room = ClientHeight() + height;
+            // Above gives way only when there is no room above; below gives way whenever
+            // the panel would reach under the work area, even with no room above either.
+            if (panel->Above && top - room < 0)
+                panel->Above = false;
+            if (top + room > work.bottom || panel->Above)
+            {
+                panel->SetBounds(left, top - height, panel->Width(), height);
+                panel->Above = true;
+            }
+            else
+            {
+                panel->SetBounds(left, top + Height(), panel->Width(), height);
+                panel->Above = false;
+            }
+            if (panel->Height() == height)
+                break;
         }
         panel->Attached = true;
     }
@@ -87,9 +95,10 @@ namespace app
         if (!_userMoving || !panel || !panel->Visible() || panel->Attached || (pos.flags & os::swp::nomove))
             return;
         const int inLine = panel->Above ? panel->Top() + panel->Height() : panel->Top() - Height();
-        pos.y = Snap(pos.y, inLine);
+        const int distance = Scale(SnapDistance);
+        pos.y = Snap(pos.y, inLine, distance);
         if (pos.y == inLine)
-            pos.x = Snap(pos.x, panel->Left());
+            pos.x = Snap(pos.x, panel->Left(), distance);
     }
 
     // After the strip has moved: which side the panel is on, attachment when the two

@@ -5,6 +5,9 @@
 #include "app/placement.h"
 #include "app/prefs.h"
 #include "forms/application.h"
+#include "forms/picture.h"
+
+#include <algorithm>
 
 namespace app
 {
@@ -17,15 +20,15 @@ namespace app
 
     void TtickForm::FormResize()
     {
-        GrabImage.SetLeft(ClientWidth() - GrabWidth);
-        ProgressLabel.SetLeft(GrabImage.Left() - ProgressLabel.Width() - 5);
+        GrabImage.SetLeft(ClientWidth() - Scale(GrabWidth));
+        ProgressLabel.SetLeft(GrabImage.Left() - ProgressLabel.Width() - Scale(5));
         // While a load is in progress the parked ticker control stays put.
         if (!Timer1.Enabled())
         {
             if (Flash && SponsorFlash && Os().internet.GetConnectedState())
             {
                 Flash->SetWidth(ClientWidth());
-                Flash->SetBounds(0, 0, ClientWidth() - GrabWidth - SponsorFlash->Width(), ClientHeight());
+                Flash->SetBounds(0, 0, ClientWidth() - Scale(GrabWidth) - SponsorFlash->Width(), ClientHeight());
                 Flash->SetWidth(ClientWidth());
             }
             HoldStripHeight();
@@ -40,10 +43,83 @@ namespace app
     void TtickForm::HoldStripHeight()
     {
         forms::SizeConstraints limits = Constraints();
-        limits.minHeight = TickerHeight;
+        limits.minHeight = Scale(TickerHeight);
         SetConstraints(limits);
-        limits.maxHeight = TickerHeight;
+        limits.maxHeight = Scale(TickerHeight);
         SetConstraints(limits);
+    }
+
+    // 656 at the strip's scale, but never wider than the primary work area: at a
+    // high DPI on a small desktop the scaled width would pass the screen's edge.
+    int TtickForm::MinimumStripWidth()
+    {
+        return std::min(Scale(656), Os().system.GetWorkArea().Width());
+    }
+
+    void TtickForm::ApplyStripMetrics()
+    {
+        const int height = Scale(TickerHeight);
+        SetHorzDockSize(height);
+        SetMinHorzDockSize(height);
+        HoldStripHeight();
+        SetVertDockSize(height);
+        SetHorzSizeInc(Scale(5));
+        SetMinHeight(height);
+        SetMaxHeight(height);
+    }
+
+    void TtickForm::LayoutForScale()
+    {
+        auto& process = Os().process;
+        const int dpi = Dpi();
+        _layoutDpi = dpi;
+        Image2.SetBounds(0, 0, Scale(445), Scale(TickerHeight));
+        Image2.SetPicture(forms::LoadArtwork(process, "LOADING", dpi));
+        OopsImage.SetBounds(0, 0, Scale(445), Scale(TickerHeight));
+        OopsImage.SetPicture(forms::LoadArtwork(process, "OOPS", dpi));
+        GrabImage.SetBounds(ClientWidth() - Scale(GrabWidth), 0, Scale(GrabWidth), Scale(TickerHeight));
+        GrabImage.SetPicture(forms::LoadArtwork(process, "GRAB", dpi));
+        ProgressLabel.SetBounds(GrabImage.Left() - Scale(329) - Scale(5), Scale(_statusTop), Scale(329), Scale(TickerHeight));
+    }
+
+    // The layout follows the new DPI before the window takes its new size, so that
+    // the height limits let the new height through. A docked strip docks again, so
+    // that the shell reserves its new height; a floating one takes the rectangle
+    // Windows suggests, at the strip's height.
+    void TtickForm::DpiChanged(const os::Rect& suggested)
+    {
+        const int oldDpi = _layoutDpi;
+        const int dpi = Dpi();
+        forms::SizeConstraints limits = Constraints();
+        limits.minWidth = MinimumStripWidth();
+        SetConstraints(limits);
+        ApplyStripMetrics();
+        LayoutForScale();
+        RefreshControlFonts();
+        for (player::TShockwaveFlash* control : { Flash.get(), SponsorFlash.get() })
+            if (control)
+                control->SetHeight(Scale(TickerHeight));
+        const appbar::TAppBarEdge edge = Settings().edge;
+        const bool docked = edge == appbar::abeTop || edge == appbar::abeBottom;
+        if (docked)
+        {
+            // The floating rectangle keeps its size in 96-dpi terms for the next undocking.
+            SetFloatRight(FloatLeft() + os::MulDiv(FloatRight() - FloatLeft(), dpi, oldDpi));
+            SetFloatBottom(FloatTop() + Scale(TickerHeight));
+            if (!_userMoving)
+                SetEdge(edge);
+        }
+        else
+        {
+            SetBounds(suggested.left, suggested.top, suggested.Width(), Scale(TickerHeight));
+            if (edge == appbar::abeFloat && !_userMoving)
+            {
+                SetFloatLeft(Left());
+                SetFloatTop(Top());
+                SetFloatRight(Left() + Width());
+                SetFloatBottom(Top() + Height());
+            }
+        }
     }
 
     // On top of all ordinary windows, or behind all of them (not merely off the top
@@ -70,7 +146,7 @@ namespace app
             DoQuit();
             App().Terminate(); // the loop ends after this message; the rule still runs once
         }
-        const OnScreenPlace place = KeepOnScreen(Top(), Left(), ClientWidth(), work);
+        const OnScreenPlace place = KeepOnScreen(Top(), Left(), ClientWidth(), work, Dpi());
         if (place.top)
             SetTop(*place.top);
         if (place.left)
@@ -112,7 +188,7 @@ namespace app
         if (Flash && Flash->Top() > 1)
             Invalidate(); // parked while loading: the picture and the status line repaint
         if (SponsorFlash && SponsorFlash->Top() == 0)
-            SponsorFlash->SetLeft(ClientWidth() - GrabWidth - SponsorWidth); // the logo keeps to the right end
+            SponsorFlash->SetLeft(ClientWidth() - Scale(GrabWidth) - Scale(SponsorWidth)); // the logo keeps to the right end
         if (edge == appbar::abeTop)
             DockTop1.SetChecked(true);
         else

@@ -84,7 +84,7 @@ namespace app
             Flash->SetFocus();
         Image2.Hide();
         ProgressLabel.Hide();
-        Flash->SetWidth(ClientWidth() - GrabWidth);
+        Flash->SetWidth(ClientWidth() - Scale(GrabWidth));
         Flash->Hide();
         Flash->Show();
         Flash->DoObjectVerb(os::oleiverb::show);

@@ -4,17 +4,20 @@
 
 namespace app
 {
-    OnScreenPlace KeepOnScreen(int top, int left, int width, const os::Rect& workArea)
+    OnScreenPlace KeepOnScreen(int top, int left, int width, const os::Rect& workArea, int dpi)
     {
+        const int height = os::ScaleForDpi(TickerHeight, dpi);
+        const int grab = os::ScaleForDpi(GrabWidth, dpi);
+        const int margin = os::ScaleForDpi(10, dpi);
         OnScreenPlace place;
-        if (top + TickerHeight < 0)
-            place.top = 10;
-        if (workArea.bottom < top + TickerHeight)
-            place.top = workArea.bottom - TickerHeight - 10;
-        if (left + width < GrabWidth)
-            place.left = GrabWidth - width + 10;
+        if (top + height < 0)
+            place.top = margin;
+        if (workArea.bottom < top + height)
+            place.top = workArea.bottom - height - margin;
+        if (left + width < grab)
+            place.left = grab - width + margin;
         if (workArea.right < left + width)
-            place.left = workArea.right - width - 10;
+            place.left = workArea.right - width - margin;
         return place;
     }
 } // namespace app

@@ -18,6 +18,7 @@ namespace app
 
     // Where a strip at (left, top) of client width `width` must move so that it does
     // not lie wholly above y = 0, below the work area, right of it, or end left of
-    // x = 10. Only the work area's right and bottom are looked at.
-    OnScreenPlace KeepOnScreen(int top, int left, int width, const os::Rect& workArea);
+    // x = 10. Only the work area's right and bottom are looked at. The strip's
+    // metrics and the margins are 96-dpi lengths, scaled to `dpi`.
+    OnScreenPlace KeepOnScreen(int top, int left, int width, const os::Rect& workArea, int dpi = os::DefaultDpi);
 } // namespace app

@@ -18,9 +18,9 @@ namespace app
         constexpr int WaitTicks = 10;
     } // namespace
 
-    int Snap(int proposed, int target)
+    int Snap(int proposed, int target, int distance)
     {
-        return target - SnapDistance <= proposed && proposed < target + SnapDistance ? target : proposed;
+        return target - distance <= proposed && proposed < target + distance ? target : proposed;
     }
 
     TprefsForm::TprefsForm(forms::Application& app, player::PlayerFactory& players, TtickForm& tick)
@@ -31,13 +31,10 @@ namespace app
         SetBorderIcons(false, false, false);
         SetColor(os::Rgb(66, 66, 66));
         SetFont({ "MS Sans Serif", -11, false });
-        SetBounds(379, 199, PanelWidth, PanelHeight); // never seen: the panel is placed before it shows
+        // Never seen: the panel is placed before it shows.
+        SetBounds(379, 199, Scale(PanelWidth), Scale(PanelHeight));
 
-        grab.SetBounds(681, 1, 9, 350);
-        grab.SetPicture(forms::LoadPictureResource(Os().process, "PREFSGRAB"));
         grab.SetEnabled(false);
-        // Wide enough for the dots of a long wait and for "Could not connect".
-        LoadLabel.SetBounds(13, 7, 120, 13);
         LoadLabel.SetCaption("Loading");
         LoadLabel.SetFont({ "Tahoma", -11, false });
         LoadLabel.SetFontColor(os::Rgb(255, 255, 255));
@@ -60,12 +57,13 @@ namespace app
             FormClose();
         };
 
-        prefsFlash =
-            std::make_unique<player::TShockwaveFlash>(*this, "prefsFlash", players, os::Rect::FromBounds(1, 1, 680, 350));
+        prefsFlash = std::make_unique<player::TShockwaveFlash>(*this, "prefsFlash", players,
+                                                               os::Rect::FromBounds(Scale(1), Scale(1), Scale(680), Scale(350)));
         prefsFlash->OnFSCommand = [this](player::TShockwaveFlash& sender, const std::wstring& command, const std::wstring& args)
         {
             prefsFlashFSCommand(sender, command, args);
         };
+        LayoutForScale();
         ApplyStoredSettings();
         prefsFlash->Hide();
     }
@@ -91,6 +89,23 @@ namespace app
                 _tick.Trace(std::string("prefsFlash: ") + e.what());
             }
         }
+    }
+
+    void TprefsForm::LayoutForScale()
+    {
+        grab.SetBounds(Scale(681), Scale(1), Scale(9), Scale(350));
+        grab.SetPicture(forms::LoadArtwork(Os().process, "PREFSGRAB", Dpi()));
+        // Wide enough for the dots of a long wait and for "Could not connect".
+        LoadLabel.SetBounds(Scale(13), Scale(7), Scale(120), Scale(13));
+    }
+
+    // The panel keeps its place and takes the size Windows suggests, its width the
+    // panel's at the new DPI (an opening panel goes on from the suggested height).
+    void TprefsForm::DpiChanged(const os::Rect& suggested)
+    {
+        LayoutForScale();
+        prefsFlash->SetBounds(Scale(1), Scale(1), Scale(680), Scale(350));
+        Form::DpiChanged(os::Rect::FromBounds(suggested.left, suggested.top, Scale(PanelWidth), suggested.Height()));
     }
 
     TprefsForm::~TprefsForm()
@@ -132,20 +147,22 @@ namespace app
 
     void TprefsForm::Timer1Timer(forms::Timer&)
     {
-        if (ClientHeight() < PanelHeight - OpeningStep)
+        const int full = Scale(PanelHeight);
+        const int step = Scale(OpeningStep);
+        if (ClientHeight() < full - step)
         {
-            SetClientHeight(ClientHeight() + OpeningStep);
+            SetClientHeight(ClientHeight() + step);
             if (Above)
-                SetTop(Top() - OpeningStep); // the bottom edge stays on the strip's top edge
+                SetTop(Top() - step); // the bottom edge stays on the strip's top edge
             Repaint();
             return;
         }
-        SetClientHeight(PanelHeight);
+        SetClientHeight(full);
         Repaint();
         if (Above)
-            SetTop(_tick.Top() - PanelHeight);
+            SetTop(_tick.Top() - full);
         Timer1.SetEnabled(false);
-        prefsFlash->SetBounds(prefsFlash->Left(), prefsFlash->Top(), ClientWidth() - 10, ClientHeight() - 2);
+        prefsFlash->SetBounds(prefsFlash->Left(), prefsFlash->Top(), ClientWidth() - Scale(10), ClientHeight() - Scale(2));
         const std::wstring base = Os().process.AnsiToWide(ContentBaseUrl());
         prefsFlash->SetMovie(base + L"faketickerstart.swf");
         prefsFlash->SetMovie(base + L"prefs4.swf");
@@ -186,7 +203,7 @@ namespace app
         {
             OpenTimer.SetEnabled(false);
             LoadLabel.Hide();
-            prefsFlash->SetBounds(prefsFlash->Left(), prefsFlash->Top(), 680, 350);
+            prefsFlash->SetBounds(prefsFlash->Left(), prefsFlash->Top(), Scale(680), Scale(350));
             prefsFlash->DoObjectVerb(os::oleiverb::show);
             prefsFlash->Show();
             if (!ChannelCode.empty())
@@ -246,9 +263,10 @@ namespace app
         if (pos.flags & os::swp::nomove)
             return; // where it stands is not changing
         const int slot = SlotTop();
-        pos.y = Snap(pos.y, slot);
+        const int distance = Scale(SnapDistance);
+        pos.y = Snap(pos.y, slot, distance);
         if (pos.y == slot)
-            pos.x = Snap(pos.x, _tick.Left());
+            pos.x = Snap(pos.x, _tick.Left(), distance);
     }
 
     // After a move: attached only in the slot; above when its middle is not below the

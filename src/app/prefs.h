@@ -21,11 +21,12 @@ namespace app
 {
     class TtickForm;
 
-    // Both windows snap to a place when moved from 20 pixels before it to 19 past it.
+    // Both windows snap to a place when moved from 20 pixels before it to 19 past it
+    // (a 96-dpi length: each window scales it by its own DPI).
     constexpr int SnapDistance = 20;
 
-    // `target` when `proposed` lies in [target - 20, target + 20), else `proposed`.
-    int Snap(int proposed, int target);
+    // `target` when `proposed` lies in [target - distance, target + distance), else `proposed`.
+    int Snap(int proposed, int target, int distance = SnapDistance);
 
     class TprefsForm : public forms::Form
     {
@@ -61,8 +62,11 @@ namespace app
 
       protected:
         void Paint(os::ICanvas& canvas) override; // FormPaint
+        void DpiChanged(const os::Rect& suggested) override;
 
       private:
+        // The children at the panel's DPI.
+        void LayoutForScale();
         void ApplyStoredSettings();
         void FormShow();
         void FormClose();

@@ -18,13 +18,9 @@ namespace app
         SetPosition(forms::FormPosition::screenCenter);
         SetColor(Os().system.GetSysColor(os::color::btnface));
         SetFont({ "MS Sans Serif", -11, false });
-        SetClientWidth(296);
-        SetClientHeight(118);
-
-        Image1.SetBounds(10, 10, 32, 32);
+        Layout();
         Image1.SetAutoSize(true);
 
-        Memo1.SetBounds(48, 8, 257, 49);
         Memo1.SetLines({ "A new version of the Norvale Desktop Ticker has ", "become available. Would like like to download and ",
                          "install the new version now?" });
         Memo1.SetCursor(forms::cr::arrow);
@@ -34,7 +30,6 @@ namespace app
             Memo1Enter(sender);
         };
 
-        YesButton.SetBounds(48, 88, 75, 25);
         YesButton.SetCaption("&Yes");
         YesButton.SetDefault(true);
         YesButton.SetTabOrder(1);
@@ -43,7 +38,6 @@ namespace app
             YesButtonClick(sender);
         };
 
-        NoButton.SetBounds(133, 88, 75, 25);
         NoButton.SetCaption("&No");
         NoButton.SetCancel(true);
         NoButton.SetTabOrder(2);
@@ -52,7 +46,6 @@ namespace app
             NoButtonClick(sender);
         };
 
-        CheckBox1.SetBounds(48, 59, 257, 17);
         CheckBox1.SetCaption("Don't ask me this again");
         CheckBox1.SetChecked(false);
         CheckBox1.SetTabOrder(3);
@@ -63,6 +56,26 @@ namespace app
     TUpdateForm::~TUpdateForm()
     {
         DestroyHandle();
+    }
+
+    // The layout's 96-dpi lengths at the prompt's DPI.
+    void TUpdateForm::Layout()
+    {
+        SetClientWidth(Scale(296));
+        SetClientHeight(Scale(118));
+        Image1.SetBounds(Scale(10), Scale(10), Scale(32), Scale(32));
+        Memo1.SetBounds(Scale(48), Scale(8), Scale(257), Scale(49));
+        YesButton.SetBounds(Scale(48), Scale(88), Scale(75), Scale(25));
+        NoButton.SetBounds(Scale(133), Scale(88), Scale(75), Scale(25));
+        CheckBox1.SetBounds(Scale(48), Scale(59), Scale(257), Scale(17));
+    }
+
+    // The place Windows suggests; the client area the layout's at the new scale,
+    // whatever frame the suggestion counted with.
+    void TUpdateForm::DpiChanged(const os::Rect& suggested)
+    {
+        Form::DpiChanged(suggested);
+        Layout();
     }
 
     void TUpdateForm::FormCreate()

@@ -31,5 +31,11 @@ namespace app
         void SaveDontAskSetting();
         void YesButtonClick(forms::Control& sender);
         void NoButtonClick(forms::Control& sender);
+
+      protected:
+        void DpiChanged(const os::Rect& suggested) override;
+
+      private:
+        void Layout();
     };
 } // namespace app

@@ -138,7 +138,7 @@ namespace forms
         _handle = Windows().Create(params, nullptr);
         if (!HandleAllocated())
             throw EOutOfResources("cannot make the window of " + Name());
-        Windows().SetFont(_handle, OwnerForm().Font());
+        Windows().SetFont(_handle, OwnerForm().ScaledFont(OwnerForm().Font()));
         HandleCreated();
     }
 

@@ -38,7 +38,7 @@ namespace forms
             flags |= os::dt::right;
         else if (_alignment == Alignment::center)
             flags |= os::dt::center;
-        canvas.DrawString(_caption, r, _font, _fontColor, flags);
+        canvas.DrawString(_caption, r, OwnerForm().ScaledFont(_font), _fontColor, flags);
     }
 
     // ------------------------------------------------------------------ Image

@@ -168,6 +168,7 @@ namespace forms
             _app.PostCommand(static_cast<os::UINT>(os::LoWord(wParam)));
             return 0;
         case os::wm::close: Close(); return 0;
+        case os::wm::dpichanged: DpiChanged(*reinterpret_cast<const os::Rect*>(lParam)); return 0;
         case os::wm::getminmaxinfo:
         {
             auto* mmi = reinterpret_cast<os::MinMaxInfo*>(lParam);
@@ -205,6 +206,35 @@ namespace forms
         _systemMenu = systemMenu;
         _minimizeBox = minimize;
         _maximizeBox = maximize;
+    }
+
+    // ------------------------------------------------------------------ scale
+
+    int Form::Dpi()
+    {
+        const int dpi = HandleAllocated() ? Os().windows.GetDpiForWindow(_handle) : Os().system.GetDpiForMonitorAt(BoundsRect());
+        return dpi > 0 ? dpi : os::DefaultDpi;
+    }
+
+    os::Font Form::ScaledFont(const os::Font& font)
+    {
+        os::Font scaled = font;
+        scaled.height = Scale(font.height);
+        return scaled;
+    }
+
+    void Form::DpiChanged(const os::Rect& suggested)
+    {
+        RefreshControlFonts();
+        SetBounds(suggested.left, suggested.top, suggested.Width(), suggested.Height());
+        Invalidate();
+    }
+
+    void Form::RefreshControlFonts()
+    {
+        for (Control* c : _controls)
+            if (auto* w = dynamic_cast<WinControl*>(c); w && w->HandleAllocated())
+                Os().windows.SetFont(w->Handle(), ScaledFont(_font));
     }
 
     // ------------------------------------------------------------------ geometry

@@ -78,6 +78,15 @@ namespace forms
         const os::Font& Font() const { return _font; }
         void SetFont(const os::Font& font) { _font = font; }
 
+        // ---- scale: the layout's lengths are 96-dpi lengths
+        // The DPI of the window's monitor (before the window exists, of the monitor
+        // its bounds lie on).
+        int Dpi();
+        // A 96-dpi length in this window's pixels.
+        int Scale(int length) { return os::ScaleForDpi(length, Dpi()); }
+        // A font of the layout as it is made for this window's DPI.
+        os::Font ScaledFont(const os::Font& font);
+
         // ---- geometry
         void SetBounds(int left, int top, int width, int height) override;
         const SizeConstraints& Constraints() const { return _constraints; }
@@ -130,6 +139,13 @@ namespace forms
         virtual void CreateParams(os::WindowParams& params);
         virtual void Resize();
         virtual void Paint(os::ICanvas& canvas);
+        // WM_DPICHANGED: the window's monitor has another DPI (Dpi() answers the
+        // new one). A form lays itself out again at the new scale and then calls
+        // this, which gives the windowed controls fonts at the new DPI and takes
+        // the rectangle Windows suggests.
+        virtual void DpiChanged(const os::Rect& suggested);
+        // Gives every windowed control the form's font at the form's DPI.
+        void RefreshControlFonts();
         // Keeps the stored bounds in step with the window.
         void UpdateBounds();
 

@@ -65,4 +65,33 @@ namespace forms
         const auto data = process.LoadResourceData(name);
         return DecodeBmp(data, name);
     }
+
+    int ArtworkScale(int dpi)
+    {
+        // Percent = dpi * 100 / 96; 125 % (120 dpi) and 175 % (168) lie halfway.
+        if (dpi <= 120)
+            return 100;
+        if (dpi <= 168)
+            return 150;
+        return 200;
+    }
+
+    std::string ArtworkName(const std::string& name, int dpi)
+    {
+        const int scale = ArtworkScale(dpi);
+        return scale == 100 ? name : name + "_" + std::to_string(scale);
+    }
+
+    os::Bitmap LoadArtwork(os::IProcess& process, const std::string& name, int dpi)
+    {
+        for (const int fallback : { dpi, 144, 96 })
+        {
+            if (fallback > dpi)
+                continue;
+            os::Bitmap b = LoadPictureResource(process, ArtworkName(name, fallback));
+            if (!b.Empty())
+                return b;
+        }
+        return {};
+    }
 } // namespace forms

@@ -16,4 +16,15 @@ namespace forms
 
     // The bitmap stored as the program's resource `name` (empty when missing).
     os::Bitmap LoadPictureResource(os::IProcess& process, const std::string& name);
+
+    // The program's artwork is drawn at 100, 150 and 200 percent: `name`,
+    // `name`_150 and `name`_200. The scale in percent drawn nearest to `dpi` (the
+    // smaller of two as near; 200 above it): a picture is shown pixel for pixel,
+    // never stretched.
+    int ArtworkScale(int dpi);
+    // The resource name of the artwork `name` for `dpi`.
+    std::string ArtworkName(const std::string& name, int dpi);
+    // The bitmap of the artwork for `dpi`; a missing scale falls back to the
+    // next smaller one drawn.
+    os::Bitmap LoadArtwork(os::IProcess& process, const std::string& name, int dpi);
 } // namespace forms

@@ -188,6 +188,10 @@ namespace os
         virtual IconHandle LoadSystemIcon(int idi) = 0;
         virtual IconHandle LoadAppIcon(int size) = 0; // the program's own icon, size in pixels
 
+        // The DPI the window is laid out for (GetDpiForWindow): its monitor's for a
+        // program aware of each monitor, the system's where Windows has no such call.
+        virtual int GetDpiForWindow(Hwnd hwnd) = 0;
+
       protected:
         ~IWindowManager() = default;
     };
@@ -208,6 +212,13 @@ namespace os
         virtual DWORD GetTickCount() = 0;
         virtual Color GetSysColor(int index) = 0;
         virtual std::string GetDecimalSeparator() = 0; // of the user's locale
+        // The effective DPI of the monitor that holds the largest part of `r` (the
+        // nearest one when none does): MonitorFromRect and GetDpiForMonitor; the
+        // system DPI where Windows has no per-monitor DPI.
+        virtual int GetDpiForMonitorAt(const Rect& r) = 0;
+        // A system metric as it is on a display of `dpi` (GetSystemMetricsForDpi);
+        // where Windows has no such call, the metric at the system DPI.
+        virtual int GetSystemMetricsForDpi(int index, int dpi) = 0;
 
       protected:
         ~ISystemInfo() = default;

@@ -27,6 +27,35 @@ namespace os
         return static_cast<Color>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
     }
 
+    // The DPI at which a layout's lengths are given, and at which Windows reports a
+    // display of 100 %.
+    constexpr int DefaultDpi = 96;
+
+    // n * numerator / denominator rounded to the nearest integer, halves away from
+    // zero, without overflow on the way, as MulDiv computes it; -1 when the
+    // denominator is 0 or the result does not fit in 32 bits.
+    constexpr int MulDiv(int n, int numerator, int denominator)
+    {
+        if (denominator == 0)
+            return -1;
+        const std::int64_t product = static_cast<std::int64_t>(n) * numerator;
+        const std::int64_t d = denominator;
+        const bool negative = (product < 0) != (d < 0);
+        const std::int64_t a = product < 0 ? -product : product;
+        const std::int64_t b = d < 0 ? -d : d;
+        const std::int64_t q = (a + b / 2) / b;
+        const std::int64_t r = negative ? -q : q;
+        if (r > INT32_MAX || r < INT32_MIN)
+            return -1;
+        return static_cast<int>(r);
+    }
+
+    // A length given at 96 dpi, in the pixels of a display of `dpi`.
+    constexpr int ScaleForDpi(int length, int dpi)
+    {
+        return MulDiv(length, dpi, DefaultDpi);
+    }
+
     // Opaque handles. Zero is "none" for each of them.
     enum class Hwnd : std::intptr_t
     {
@@ -232,6 +261,9 @@ namespace os
         constexpr UINT moving = 0x0216;
         constexpr UINT entersizemove = 0x0231;
         constexpr UINT exitsizemove = 0x0232;
+        // The window's monitor has another DPI: wParam holds the new DPI in both
+        // words, lParam points to the Rect that Windows suggests for the window.
+        constexpr UINT dpichanged = 0x02E0;
         constexpr UINT user = 0x0400;
     } // namespace wm
 

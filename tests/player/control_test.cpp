@@ -361,6 +361,43 @@ end)
     EXPECT_EQ(events.Commands(), expected);
 }
 
+TEST_F(ControlTest, AtTwiceTheDpiTheStageScalesUnitsToPixelsAndFontsToItsSizeButNeverStretchesAPicture)
+{
+    desktop.ChangeMonitorDpi(0, 192); // the host window's monitor goes to 200 %
+    desktop.downloads.Serve(std::string(Base) + "logo.bmp", os::sim::DownloadResponse::Body(Bmp(4, 3, 255, 0, 0)));
+    Play(R"lua(--!movie 1
+local logo
+local font = { face = "Tahoma", size = 14 }
+stage.load_image("logo.bmp", function(img) logo = img stage.redraw() end)
+stage.on("paint", function()
+  local w, h = stage.measure("news", font)
+  fscommand("stage", stage.width() .. "x" .. stage.height() .. " scale " .. stage.scale() .. " text " .. w .. "x" .. h)
+  stage.fill(3, 1, 5, 4, 0x102040)
+  stage.fill(8, 1, 5, 4, 0x102040)
+  stage.text(10, 5, "news", font, 0xFFCC00)
+  if logo then stage.image(logo, 101, 2) end
+end)
+stage.on("pointer", function(kind, x, y) fscommand("pointer", kind .. " " .. x .. "," .. y) end)
+)lua");
+    desktop.Advance(100);
+    const auto& ops = Painted();
+    ASSERT_EQ(ops.size(), 5u) << AllTraces();
+    EXPECT_EQ(ops[1].rect, (os::Rect{ 6, 2, 16, 10 }));
+    EXPECT_EQ(ops[2].rect.left, ops[1].rect.right) << "fills that meet in units meet in pixels";
+    EXPECT_EQ(ops[3].font, (os::Font{ "Tahoma", -28, false })) << "made at the device's DPI";
+    EXPECT_EQ(ops[3].rect.left, 20);
+    EXPECT_EQ(ops[3].rect.top, 10);
+    EXPECT_EQ(ops[4].rect, os::Rect::FromBounds(202, 4, 4, 3)) << "at its scaled place, pixel for pixel";
+    const os::Size extent = desktop.windows.MeasureText(L"news", { "Tahoma", -28, false });
+    EXPECT_TRUE(
+        events.Has("fs stage 300x13 scale 2.0 text " + std::to_string(extent.cx / 2) + "x" + std::to_string(extent.cy / 2)))
+        << "600 by 25 pixels; the last line: " << (events.Commands().empty() ? "" : events.Commands().back());
+
+    const os::Point origin = desktop.windows.ClientToScreen(player->Window(), { 0, 0 });
+    desktop.windows.MouseMove({ origin.x + 41, origin.y + 20 });
+    EXPECT_TRUE(events.Has("fs pointer enter 21,10")) << "20.5 rounded away from zero";
+}
+
 TEST_F(ControlTest, TheMenuTheVersionAndTheStore)
 {
     Play(R"lua(--!movie 1

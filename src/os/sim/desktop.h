@@ -35,6 +35,21 @@ namespace os::sim
         // WM_DISPLAYCHANGE, then the shell moves the taskbar and tells the bars.
         void ChangeDisplay(int width, int height);
 
+        // A session at `dpi`: the system DPI and the primary monitor's (set before
+        // the program starts, as Windows fixes the system DPI at log-on).
+        void SetDpi(int dpi)
+        {
+            system.SetLogPixelsX(dpi);
+            system.SetMonitorDpi(0, dpi);
+        }
+        // The user gives a monitor another scale: the windows on it hear of it.
+        void ChangeMonitorDpi(std::size_t monitor, int dpi)
+        {
+            system.SetMonitorDpi(monitor, dpi);
+            windows.MonitorsChanged();
+            windows.ProcessPending();
+        }
+
         // Shorthands for the virtual clock.
         void Advance(std::uint64_t ms) { windows.Advance(ms); }
         std::uint64_t Now() const { return clock.Now(); }

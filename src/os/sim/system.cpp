@@ -1,5 +1,7 @@
 #include "os/sim/system.h"
 
+#include <algorithm>
+
 namespace os::sim
 {
     SimSystem::SimSystem(Clock& clock) : _clock(clock)
@@ -19,6 +21,70 @@ namespace os::sim
         _metrics[sm::cxscreen] = width;
         _metrics[sm::cyscreen] = height;
         _workArea = { 0, 0, width, height };
+        _monitors.front().bounds = { 0, 0, width, height };
+    }
+
+    std::size_t SimSystem::AddMonitor(const Rect& bounds, int dpi)
+    {
+        _monitors.push_back({ bounds, dpi });
+        _metrics[sm::cmonitors] = static_cast<int>(_monitors.size());
+        return _monitors.size() - 1;
+    }
+
+    std::size_t SimSystem::MonitorIndexAt(const Rect& r) const
+    {
+        // The largest overlap wins; without any, the monitor nearest to the
+        // rectangle (MONITOR_DEFAULTTONEAREST).
+        std::size_t best = 0;
+        long long bestArea = 0;
+        long long bestDistance = -1;
+        for (std::size_t i = 0; i < _monitors.size(); ++i)
+        {
+            const Rect& m = _monitors[i].bounds;
+            const long long w = std::min(r.right, m.right) - std::max(r.left, m.left);
+            const long long h = std::min(r.bottom, m.bottom) - std::max(r.top, m.top);
+            if (w > 0 && h > 0 && w * h > bestArea)
+            {
+                best = i;
+                bestArea = w * h;
+            }
+            if (bestArea > 0)
+                continue;
+            const long long dx = std::max<long long>({ 0, m.left - r.right, r.left - m.right });
+            const long long dy = std::max<long long>({ 0, m.top - r.bottom, r.top - m.bottom });
+            const long long distance = dx * dx + dy * dy;
+            if (bestDistance < 0 || distance < bestDistance)
+            {
+                best = i;
+                bestDistance = distance;
+            }
+        }
+        return best;
+    }
+
+    int SimSystem::GetDpiForMonitorAt(const Rect& r)
+    {
+        return _perMonitor ? _monitors[MonitorIndexAt(r)].dpi : _dpi;
+    }
+
+    int SimSystem::GetSystemMetricsForDpi(int index, int dpi)
+    {
+        // Lengths follow the DPI; counts, flags and the screen's size do not.
+        switch (index)
+        {
+        case sm::cxvscroll:
+        case sm::cyhscroll:
+        case sm::cycaption:
+        case sm::cxdlgframe:
+        case sm::cydlgframe:
+        case sm::cxicon:
+        case sm::cyicon:
+        case sm::cxframe:
+        case sm::cyframe:
+        case sm::cxsmicon:
+        case sm::cysmicon: return MulDiv(GetSystemMetrics(index), dpi, _dpi);
+        default: return GetSystemMetrics(index);
+        }
     }
 
     int SimSystem::GetSystemMetrics(int index)

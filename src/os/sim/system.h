@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <vector>
 
 namespace os::sim
 {
@@ -20,6 +21,13 @@ namespace os::sim
         std::uint64_t _now = 0;
     };
 
+    // A monitor of the simulated desktop, in screen coordinates, with its effective DPI.
+    struct SimMonitor
+    {
+        Rect bounds;
+        int dpi = DefaultDpi;
+    };
+
     class SimSystem final : public ISystemInfo
     {
       public:
@@ -32,7 +40,24 @@ namespace os::sim
         void SetMetric(int index, int value) { _metrics[index] = value; }
         void SetWorkArea(const Rect& r) { _workArea = r; }
         void SetDragFullWindows(bool on) { _dragFull = on; }
+        // The system DPI: the screen device context's LOGPIXELSX, and the DPI of
+        // every window of a program that is not aware of each monitor. The metrics
+        // set with SetMetric are those at this DPI.
         void SetLogPixelsX(int dpi) { _dpi = dpi; }
+        // The monitors. The first is the primary one: at the origin, the screen's
+        // size (SetScreen keeps it so). AddMonitor returns the new one's index;
+        // SetMonitorDpi only changes the scene (Desktop::ChangeMonitorDpi also
+        // tells the windows, as Windows does).
+        std::size_t AddMonitor(const Rect& bounds, int dpi);
+        void SetMonitorDpi(std::size_t index, int dpi) { _monitors.at(index).dpi = dpi; }
+        const std::vector<SimMonitor>& Monitors() const { return _monitors; }
+        // The program's DPI awareness: per monitor (true, the default: what the
+        // manifest asks of Windows 10) or the system's only (older Windows, and
+        // Wine, whose monitors all have the system DPI).
+        void SetPerMonitorAware(bool on) { _perMonitor = on; }
+        bool PerMonitorAware() const { return _perMonitor; }
+        // The index of the monitor that holds the largest part of r, or the nearest.
+        std::size_t MonitorIndexAt(const Rect& r) const;
         void SetCursorPos(Point p) { _cursor = p; }
         // Keys and mouse buttons by their physical place: GetAsyncKeyState reads the
         // physical buttons, GetKeyState the logical ones (swapped when the user has
@@ -60,6 +85,8 @@ namespace os::sim
         DWORD GetTickCount() override;
         Color GetSysColor(int index) override;
         std::string GetDecimalSeparator() override { return _decimal; }
+        int GetDpiForMonitorAt(const Rect& r) override;
+        int GetSystemMetricsForDpi(int index, int dpi) override;
 
       private:
         Clock& _clock;
@@ -67,6 +94,8 @@ namespace os::sim
         Rect _workArea;
         bool _dragFull = true;
         int _dpi = 96;
+        std::vector<SimMonitor> _monitors{ SimMonitor{} };
+        bool _perMonitor = true;
         Point _cursor;
         std::map<int, bool> _keys;
         std::string _decimal = ".";

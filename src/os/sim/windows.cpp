@@ -119,6 +119,8 @@ namespace os::sim
         w->style = params.style & ~ws::visible;
         w->exStyle = params.exStyle;
         w->rect = params.bounds;
+        // A top-level window is made for its monitor's DPI; a child is its parent's.
+        w->dpi = child ? 0 : _system.GetDpiForMonitorAt(params.bounds);
         w->controlId = params.controlId;
         w->doubleClicks = params.doubleClicks;
         w->proc = proc;

@@ -165,6 +165,8 @@ namespace os::sim
         bool IsInvalid(Hwnd hwnd) const;
         CursorHandle CurrentCursor() const { return _cursor; }
         bool ButtonChecked(Hwnd hwnd) const;
+        // The font last given to a window with SetFont.
+        Font FontOf(Hwnd hwnd) const;
         std::vector<UINT> SystemMenuCommands(Hwnd hwnd) const;
         std::size_t TimerCount() const { return _timers.size(); }
         std::size_t WindowCount() const { return _windows.size(); }
@@ -173,6 +175,10 @@ namespace os::sim
         void ClearMessageLog() { _log.clear(); }
         // Messages of one kind sent or posted to hwnd since the log was cleared.
         int CountMessages(Hwnd hwnd, UINT message) const;
+
+        // The monitors or their DPIs changed (Desktop::ChangeMonitorDpi): every
+        // top-level window whose monitor now has another DPI is sent WM_DPICHANGED.
+        void MonitorsChanged();
 
         // Built-in pointer shapes handed out by LoadSystemCursor: the idc:: value.
         static int CursorId(CursorHandle c) { return static_cast<int>(c); }
@@ -238,6 +244,7 @@ namespace os::sim
         void SetCursor(CursorHandle cursor) override { _cursor = cursor; }
         IconHandle LoadSystemIcon(int idi) override { return static_cast<IconHandle>(idi); }
         IconHandle LoadAppIcon(int size) override { return static_cast<IconHandle>(0x1000 + size); }
+        int GetDpiForWindow(Hwnd hwnd) override;
 
       private:
         enum class Builtin
@@ -271,6 +278,7 @@ namespace os::sim
             bool needSize = false;      // WM_SIZE and WM_MOVE wait for the first showing
             std::vector<Hwnd> children; // top first
             MenuHandle systemMenu{};
+            int dpi = 0; // a top-level window's; 0 for a child, which has its parent's
         };
         struct Timer
         {
@@ -299,6 +307,10 @@ namespace os::sim
         void Discard(Hwnd hwnd);                 // WM_NCDESTROY and the end of the window
         Point MoveOrigin(const Window& w) const; // what WM_MOVE reports
         void SendSizeAndMove(Hwnd hwnd);
+        // After a top-level window moved or its monitor changed: a window of a
+        // program aware of each monitor whose monitor now has another DPI takes it
+        // and is sent WM_DPICHANGED with the rectangle Windows suggests.
+        void FollowMonitorDpi(Hwnd hwnd);
         bool RetrieveOne(); // dispatches one message; false when nothing is pending
         std::optional<std::size_t> NextTimer(std::uint64_t limit) const;
         void FireTimer(std::size_t index);

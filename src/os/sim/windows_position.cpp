@@ -177,6 +177,8 @@ namespace os::sim
             WindowPos done{ hwnd, pos.hwndInsertAfter, newRect.left, newRect.top, newRect.Width(), newRect.Height(), changed };
             Send(hwnd, wm::windowposchanged, 0, reinterpret_cast<LPARAM>(&done));
         }
+        if (!(changed & swp::nomove) || !(changed & swp::nosize))
+            FollowMonitorDpi(hwnd);
         // ... and deactivated after it has been hidden.
         if (hidden && _active == hwnd && Find(hwnd))
         {
@@ -439,5 +441,46 @@ namespace os::sim
         _tracking = Hwnd{};
         if (w)
             Post(tracked, wm::mouseleave, 0, 0);
+    }
+} // namespace os::sim
+
+namespace os::sim
+{
+    int SimWindows::GetDpiForWindow(Hwnd hwnd)
+    {
+        const Window* w = Find(TopLevelOf(hwnd));
+        return w ? w->dpi : 0;
+    }
+
+    void SimWindows::FollowMonitorDpi(Hwnd hwnd)
+    {
+        Window* w = Find(hwnd);
+        if (!w || (w->style & ws::child) || !_system.PerMonitorAware())
+            return;
+        const int dpi = _system.GetDpiForMonitorAt(w->rect);
+        if (dpi == w->dpi)
+            return;
+        // The window keeps its top-left corner and its size in 96-dpi terms; the
+        // window takes the new DPI before it hears of it, as GetDpiForWindow
+        // answers inside the handler.
+        const int old = w->dpi;
+        w->dpi = dpi;
+        Rect suggested = w->rect;
+        suggested.right = suggested.left + MulDiv(w->rect.Width(), dpi, old);
+        suggested.bottom = suggested.top + MulDiv(w->rect.Height(), dpi, old);
+        const WPARAM both = static_cast<WPARAM>(dpi) | (static_cast<WPARAM>(dpi) << 16);
+        Send(hwnd, wm::dpichanged, both, reinterpret_cast<LPARAM>(&suggested));
+    }
+
+    Font SimWindows::FontOf(Hwnd hwnd) const
+    {
+        const Window* w = Find(hwnd);
+        return w ? w->font : Font{};
+    }
+
+    void SimWindows::MonitorsChanged()
+    {
+        for (Hwnd top : TopLevelWindows())
+            FollowMonitorDpi(top);
     }
 } // namespace os::sim

@@ -99,27 +99,25 @@ namespace os::win32
 
     // ------------------------------------------------------------------ window messages
 
-    static_assert(Same(wm::null, WM_NULL) && Same(wm::create, WM_CREATE) && Same(wm::destroy, WM_DESTROY) &&
-                  Same(wm::move, WM_MOVE) && Same(wm::size, WM_SIZE) && Same(wm::activate, WM_ACTIVATE) &&
-                  Same(wm::setfocus, WM_SETFOCUS) && Same(wm::killfocus, WM_KILLFOCUS) && Same(wm::enable, WM_ENABLE) &&
-                  Same(wm::settext, WM_SETTEXT) && Same(wm::gettext, WM_GETTEXT) && Same(wm::paint, WM_PAINT) &&
-                  Same(wm::close, WM_CLOSE) && Same(wm::quit, WM_QUIT) && Same(wm::erasebkgnd, WM_ERASEBKGND) &&
-                  Same(wm::showwindow, WM_SHOWWINDOW) && Same(wm::setcursor, WM_SETCURSOR) &&
-                  Same(wm::mouseactivate, WM_MOUSEACTIVATE) && Same(wm::getminmaxinfo, WM_GETMINMAXINFO) &&
-                  Same(wm::setfont, WM_SETFONT) && Same(wm::windowposchanging, WM_WINDOWPOSCHANGING) &&
-                  Same(wm::windowposchanged, WM_WINDOWPOSCHANGED) && Same(wm::displaychange, WM_DISPLAYCHANGE) &&
-                  Same(wm::nccreate, WM_NCCREATE) && Same(wm::ncdestroy, WM_NCDESTROY) && Same(wm::nccalcsize, WM_NCCALCSIZE) &&
-                  Same(wm::nchittest, WM_NCHITTEST) && Same(wm::ncmousemove, WM_NCMOUSEMOVE) &&
-                  Same(wm::nclbuttondown, WM_NCLBUTTONDOWN) && Same(wm::nclbuttonup, WM_NCLBUTTONUP) &&
-                  Same(wm::ncrbuttondown, WM_NCRBUTTONDOWN) && Same(wm::ncrbuttonup, WM_NCRBUTTONUP) &&
-                  Same(wm::keydown, WM_KEYDOWN) && Same(wm::keyup, WM_KEYUP) && Same(wm::char_, WM_CHAR) &&
-                  Same(wm::syskeydown, WM_SYSKEYDOWN) && Same(wm::command, WM_COMMAND) && Same(wm::syscommand, WM_SYSCOMMAND) &&
-                  Same(wm::timer, WM_TIMER) && Same(wm::ctlcolorstatic, WM_CTLCOLORSTATIC) && Same(wm::mousemove, WM_MOUSEMOVE) &&
-                  Same(wm::lbuttondown, WM_LBUTTONDOWN) && Same(wm::lbuttonup, WM_LBUTTONUP) &&
-                  Same(wm::lbuttondblclk, WM_LBUTTONDBLCLK) && Same(wm::rbuttondown, WM_RBUTTONDOWN) &&
-                  Same(wm::rbuttonup, WM_RBUTTONUP) && Same(wm::rbuttondblclk, WM_RBUTTONDBLCLK) && Same(wm::sizing, WM_SIZING) &&
-                  Same(wm::moving, WM_MOVING) && Same(wm::entersizemove, WM_ENTERSIZEMOVE) &&
-                  Same(wm::exitsizemove, WM_EXITSIZEMOVE) && Same(wm::user, WM_USER));
+    static_assert(
+        Same(wm::null, WM_NULL) && Same(wm::create, WM_CREATE) && Same(wm::destroy, WM_DESTROY) && Same(wm::move, WM_MOVE) &&
+        Same(wm::size, WM_SIZE) && Same(wm::activate, WM_ACTIVATE) && Same(wm::setfocus, WM_SETFOCUS) &&
+        Same(wm::killfocus, WM_KILLFOCUS) && Same(wm::enable, WM_ENABLE) && Same(wm::settext, WM_SETTEXT) &&
+        Same(wm::gettext, WM_GETTEXT) && Same(wm::paint, WM_PAINT) && Same(wm::close, WM_CLOSE) && Same(wm::quit, WM_QUIT) &&
+        Same(wm::erasebkgnd, WM_ERASEBKGND) && Same(wm::showwindow, WM_SHOWWINDOW) && Same(wm::setcursor, WM_SETCURSOR) &&
+        Same(wm::mouseactivate, WM_MOUSEACTIVATE) && Same(wm::getminmaxinfo, WM_GETMINMAXINFO) && Same(wm::setfont, WM_SETFONT) &&
+        Same(wm::windowposchanging, WM_WINDOWPOSCHANGING) && Same(wm::windowposchanged, WM_WINDOWPOSCHANGED) &&
+        Same(wm::displaychange, WM_DISPLAYCHANGE) && Same(wm::dpichanged, WM_DPICHANGED) && Same(wm::nccreate, WM_NCCREATE) &&
+        Same(wm::ncdestroy, WM_NCDESTROY) && Same(wm::nccalcsize, WM_NCCALCSIZE) && Same(wm::nchittest, WM_NCHITTEST) &&
+        Same(wm::ncmousemove, WM_NCMOUSEMOVE) && Same(wm::nclbuttondown, WM_NCLBUTTONDOWN) &&
+        Same(wm::nclbuttonup, WM_NCLBUTTONUP) && Same(wm::ncrbuttondown, WM_NCRBUTTONDOWN) &&
+        Same(wm::ncrbuttonup, WM_NCRBUTTONUP) && Same(wm::keydown, WM_KEYDOWN) && Same(wm::keyup, WM_KEYUP) &&
+        Same(wm::char_, WM_CHAR) && Same(wm::syskeydown, WM_SYSKEYDOWN) && Same(wm::command, WM_COMMAND) &&
+        Same(wm::syscommand, WM_SYSCOMMAND) && Same(wm::timer, WM_TIMER) && Same(wm::ctlcolorstatic, WM_CTLCOLORSTATIC) &&
+        Same(wm::mousemove, WM_MOUSEMOVE) && Same(wm::lbuttondown, WM_LBUTTONDOWN) && Same(wm::lbuttonup, WM_LBUTTONUP) &&
+        Same(wm::lbuttondblclk, WM_LBUTTONDBLCLK) && Same(wm::rbuttondown, WM_RBUTTONDOWN) && Same(wm::rbuttonup, WM_RBUTTONUP) &&
+        Same(wm::rbuttondblclk, WM_RBUTTONDBLCLK) && Same(wm::sizing, WM_SIZING) && Same(wm::moving, WM_MOVING) &&
+        Same(wm::entersizemove, WM_ENTERSIZEMOVE) && Same(wm::exitsizemove, WM_EXITSIZEMOVE) && Same(wm::user, WM_USER));
     // The pointer leaving a window that asked to be told (TrackMouseEvent).
     static_assert(Same(wm::mouseleave, WM_MOUSELEAVE));
 

@@ -1,6 +1,7 @@
 #include "os/win32/system.h"
 
 #include "os/win32/common.h"
+#include "os/win32/dpi.h"
 
 #include <iterator>
 
@@ -29,12 +30,17 @@ namespace os::win32
 
     int Win32System::GetLogPixelsX()
     {
-        HDC screen = GetDC(nullptr);
-        if (!screen)
-            return USER_DEFAULT_SCREEN_DPI;
-        const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-        ReleaseDC(nullptr, screen);
-        return dpi;
+        return DpiFunctions::SystemDpi();
+    }
+
+    int Win32System::GetDpiForMonitorAt(const Rect& r)
+    {
+        return DpiFunctions::Get().ForMonitorAt(ToRECT(r));
+    }
+
+    int Win32System::GetSystemMetricsForDpi(int index, int dpi)
+    {
+        return DpiFunctions::Get().MetricForDpi(index, dpi);
     }
 
     Point Win32System::GetCursorPos()

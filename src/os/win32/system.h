@@ -20,5 +20,7 @@ namespace os::win32
         DWORD GetTickCount() override;
         Color GetSysColor(int index) override;
         std::string GetDecimalSeparator() override;
+        int GetDpiForMonitorAt(const Rect& r) override;
+        int GetSystemMetricsForDpi(int index, int dpi) override;
     };
 } // namespace os::win32

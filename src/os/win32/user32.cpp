@@ -1,6 +1,7 @@
 #include "os/win32/user32.h"
 
 #include "os/win32/common.h"
+#include "os/win32/dpi.h"
 
 #include <algorithm>
 #include <cctype>
@@ -465,6 +466,11 @@ namespace os::win32
         if (HICON own = AppIcon(size))
             return FromHicon(own);
         return LoadSystemIcon(idi::application);
+    }
+
+    int Win32Windows::GetDpiForWindow(Hwnd hwnd)
+    {
+        return DpiFunctions::Get().ForWindow(ToHwnd(hwnd));
     }
 
     HICON Win32Windows::AppIcon(int size)

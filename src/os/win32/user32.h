@@ -77,6 +77,7 @@ namespace os::win32
         void SetCursor(CursorHandle cursor) override;
         IconHandle LoadSystemIcon(int idi) override;
         IconHandle LoadAppIcon(int size) override;
+        int GetDpiForWindow(Hwnd hwnd) override;
 
       private:
         // Registers the window class on first use; returns its name, or "" on failure.

@@ -35,8 +35,12 @@ namespace player::movie
         virtual void Animate(bool on) = 0;
         virtual void StartTimer(std::uint32_t id, unsigned ms) = 0;
         virtual void StopTimer(std::uint32_t id) = 0;
+        // The stage's size and text extents in the window's pixels.
         virtual os::Size StageSize() = 0;
         virtual os::Size Measure(const std::wstring& text, const os::Font& font) = 0;
+        // The DPI of the stage's window: a movie draws in 96-dpi units, which the
+        // stage scales to it.
+        virtual int Dpi() { return os::DefaultDpi; }
         virtual void SetCursor(bool hand) = 0;
         // Starts loading an allowed, resolved address for request `id`; the player
         // answers later with Movie::LoadFinished. False when it cannot start. A load

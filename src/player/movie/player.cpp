@@ -387,6 +387,11 @@ namespace player::movie
         return { r.Width(), r.Height() };
     }
 
+    int MoviePlayer::Dpi()
+    {
+        return _os.windows.GetDpiForWindow(_hwnd);
+    }
+
     os::Size MoviePlayer::Measure(const std::wstring& text, const os::Font& font)
     {
         return _os.windows.MeasureText(text, font);
@@ -430,9 +435,13 @@ namespace player::movie
     {
         if (!_movie || _depth > 0)
             return;
+        // In the movie's 96-dpi units, like everything it draws.
         const os::Point p = os::PointFromLParam(lParam);
+        const int dpi = Dpi();
+        const int x = dpi > 0 ? os::MulDiv(p.x, os::DefaultDpi, dpi) : p.x;
+        const int y = dpi > 0 ? os::MulDiv(p.y, os::DefaultDpi, dpi) : p.y;
         const auto movie = _movie;
-        Enter([&] { movie->Pointer(kind, p.x, p.y); });
+        Enter([&] { movie->Pointer(kind, x, y); });
     }
 
     void MoviePlayer::ContextMenu(os::LPARAM lParam)

@@ -54,6 +54,7 @@ namespace player::movie
         void StartTimer(std::uint32_t id, unsigned ms) override;
         void StopTimer(std::uint32_t id) override;
         os::Size StageSize() override;
+        int Dpi() override;
         os::Size Measure(const std::wstring& text, const os::Font& font) override;
         void SetCursor(bool hand) override;
         bool StartLoad(std::uint32_t id, const std::string& url, std::size_t maxBytes, bool followRedirects) override;

@@ -131,9 +131,20 @@ namespace player::movie
             lua_pop(L, 1);
         }
 
-        os::Font ToFont(const FontArgs& f)
+        // The font of a movie's size in 96-dpi units, made at the stage's DPI.
+        os::Font ToFont(const FontArgs& f, int dpi)
         {
-            return os::Font{ f.face, -f.size, f.bold };
+            return os::Font{ f.face, -os::ScaleForDpi(f.size, dpi), f.bold };
+        }
+
+        // A movie's coordinate in the stage's pixels, and back.
+        int ToPixels(int units, int dpi)
+        {
+            return os::ScaleForDpi(units, dpi);
+        }
+        int ToUnits(int pixels, int dpi)
+        {
+            return os::MulDiv(pixels, os::DefaultDpi, dpi);
         }
 
     } // namespace
@@ -155,6 +166,14 @@ namespace player::movie
             return m;
         }
 
+        // The stage's DPI; 96 when the host cannot tell.
+        static int Dpi(Movie& m)
+        {
+            int dpi = os::DefaultDpi;
+            Guard([&] { dpi = m._host->Dpi(); });
+            return dpi > 0 ? dpi : os::DefaultDpi;
+        }
+
         static os::ICanvas& Canvas(lua_State* L, Movie& m, const char* what)
         {
             if (!m._canvas)
@@ -169,7 +188,7 @@ namespace player::movie
             Movie& m = Live(L);
             os::Size size{};
             Guard([&] { size = m._host->StageSize(); });
-            lua_pushinteger(L, size.cx);
+            lua_pushinteger(L, ToUnits(size.cx, Dpi(m)));
             return 1;
         }
 
@@ -178,7 +197,15 @@ namespace player::movie
             Movie& m = Live(L);
             os::Size size{};
             Guard([&] { size = m._host->StageSize(); });
-            lua_pushinteger(L, size.cy);
+            lua_pushinteger(L, ToUnits(size.cy, Dpi(m)));
+            return 1;
+        }
+
+        // How many of the stage's pixels a 96-dpi unit is: 1 at 96 dpi, 2 at 192.
+        static int Scale(lua_State* L)
+        {
+            Movie& m = Live(L);
+            lua_pushnumber(L, static_cast<lua_Number>(Dpi(m)) / os::DefaultDpi);
             return 1;
         }
 
@@ -227,8 +254,11 @@ namespace player::movie
             const int x = Coordinate(L, 1), y = Coordinate(L, 2), w = Coordinate(L, 3), h = Coordinate(L, 4);
             const os::Color c = Colour(L, 5);
             os::ICanvas& canvas = Canvas(L, m, "stage.fill");
+            // The edges are scaled, not the size, so that fills side by side meet.
+            const int dpi = Dpi(m);
+            const os::Rect r{ ToPixels(x, dpi), ToPixels(y, dpi), ToPixels(x + w, dpi), ToPixels(y + h, dpi) };
             if (w > 0 && h > 0)
-                Guard([&] { canvas.FillRect(os::Rect::FromBounds(x, y, w, h), c); });
+                Guard([&] { canvas.FillRect(r, c); });
             return 0;
         }
 
@@ -242,7 +272,13 @@ namespace player::movie
             ReadFont(L, 4, f);
             const os::Color c = lua_isnoneornil(L, 5) ? 0 : Colour(L, 5);
             os::ICanvas& canvas = Canvas(L, m, "stage.text");
-            Guard([&] { canvas.DrawWideText(x, y, Utf8ToWide(std::string_view(s, std::min(n, MaxText))), ToFont(f), c); });
+            const int dpi = Dpi(m);
+            Guard(
+                [&]
+                {
+                    canvas.DrawWideText(ToPixels(x, dpi), ToPixels(y, dpi), Utf8ToWide(std::string_view(s, std::min(n, MaxText))),
+                                        ToFont(f, dpi), c);
+                });
             return 0;
         }
 
@@ -254,9 +290,10 @@ namespace player::movie
             FontArgs f;
             ReadFont(L, 2, f);
             os::Size size{};
-            Guard([&] { size = m._host->Measure(Utf8ToWide(std::string_view(s, std::min(n, MaxText))), ToFont(f)); });
-            lua_pushinteger(L, size.cx);
-            lua_pushinteger(L, size.cy);
+            const int dpi = Dpi(m);
+            Guard([&] { size = m._host->Measure(Utf8ToWide(std::string_view(s, std::min(n, MaxText))), ToFont(f, dpi)); });
+            lua_pushinteger(L, ToUnits(size.cx, dpi));
+            lua_pushinteger(L, ToUnits(size.cy, dpi));
             return 2;
         }
 
@@ -275,7 +312,9 @@ namespace player::movie
             Pay(L, static_cast<lua_Integer>(b->pixels.size() / 64));
             const int x = Coordinate(L, 2), y = Coordinate(L, 3);
             os::ICanvas& canvas = Canvas(L, m, "stage.image");
-            Guard([&] { canvas.DrawBitmap(x, y, *b); });
+            // At its place on the scaled stage, pixel for pixel: never stretched.
+            const int dpi = Dpi(m);
+            Guard([&] { canvas.DrawBitmap(ToPixels(x, dpi), ToPixels(y, dpi), *b); });
             return 0;
         }
 
@@ -554,6 +593,7 @@ namespace player::movie
         const luaL_Reg StageFunctions[] = {
             { "width", Stage::Width },
             { "height", Stage::Height },
+            { "scale", Stage::Scale },
             { "on", Stage::On },
             { "redraw", Stage::Redraw },
             { "animate", Stage::Animate },

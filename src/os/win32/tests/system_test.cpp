@@ -2,6 +2,7 @@
 // root-key constants that the SDK defines as pointers.
 #include "os/win32/backend.h"
 #include "os/win32/common.h"
+#include "os/win32/dpi.h"
 
 #include <shellapi.h>
 
@@ -40,6 +41,32 @@ namespace os::win32::test
         EXPECT_FALSE(separator.empty());
         EXPECT_LE(separator.size(), 3u);
         EXPECT_EQ(separator.find_first_of("0123456789"), std::string::npos);
+    }
+
+    TEST(SystemTest, TheDpiOfAWindowItsMonitorAndTheSystemAgreeOnOneMonitor)
+    {
+        // Wine, and a Windows with one monitor, give every monitor the system DPI:
+        // the per-monitor calls, where this Windows has them, answer it too.
+        auto backend = CreateBackend();
+        ISystemInfo& system = backend->Os().system;
+        IWindowManager& windows = backend->Os().windows;
+        const int dpi = system.GetLogPixelsX();
+        EXPECT_EQ(system.GetDpiForMonitorAt(Rect::FromBounds(10, 10, 100, 20)), dpi);
+        EXPECT_EQ(system.GetDpiForMonitorAt(Rect::FromBounds(-30000, -30000, 5, 5)), dpi) << "off every monitor: the nearest";
+        HWND plain =
+            CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 10, 10, 100, 20, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        ASSERT_NE(plain, nullptr);
+        EXPECT_EQ(windows.GetDpiForWindow(FromHwnd(plain)), dpi);
+        DestroyWindow(plain);
+        EXPECT_EQ(system.GetSystemMetricsForDpi(sm::cmonitors, 2 * dpi), system.GetSystemMetrics(sm::cmonitors));
+        const int scroll = system.GetSystemMetricsForDpi(sm::cxvscroll, dpi);
+        EXPECT_EQ(scroll, system.GetSystemMetrics(sm::cxvscroll));
+        if (DpiFunctions::Get().HasMetricsForDpi())
+        {
+            const int doubled = system.GetSystemMetricsForDpi(sm::cxvscroll, 2 * dpi);
+            EXPECT_GE(doubled, 2 * scroll - 1);
+            EXPECT_LE(doubled, 2 * scroll + 1);
+        }
     }
 
     TEST(SystemTest, PointerAndKeysAndClock)
