@@ -157,7 +157,8 @@ namespace app
             return; // the sender is the sponsor control; the ticker control is being rebuilt
         if (command == L"sponsorlogoSuccess")
         {
-            SponsorFlash->SetBounds(ClientWidth() - GrabWidth - SponsorWidth, 0, SponsorWidth, TickerHeight);
+            SponsorFlash->SetBounds(ClientWidth() - Scale(GrabWidth) - Scale(SponsorWidth), 0, Scale(SponsorWidth),
+                                    Scale(TickerHeight));
             Timer2Timer(Timer2);
             Flash->SetVariable(L"gSponsorState", L"1");
             SponsorFlash->DoObjectVerb(os::oleiverb::show);
@@ -166,7 +167,7 @@ namespace app
         {
             Trace("[[[[[[[[[[[[[[[[ SPONSOR LOGO FAILED ]]]]]]]]]]]]]]]]]]]");
             Flash->SetVariable(L"gSponsorState", L"-1");
-            SponsorFlash->SetBounds(SponsorFlash->Left(), 30, 0, TickerHeight);
+            SponsorFlash->SetBounds(SponsorFlash->Left(), Scale(30), 0, Scale(TickerHeight));
             Timer2Timer(Timer2);
         }
         // The link came from the network: it opens only when it is a web address

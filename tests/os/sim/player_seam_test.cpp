@@ -187,13 +187,20 @@ TEST(DownloadCacheTest, KeepsWithinItsBoundsAndSendsBackOnlyWhatIsSafeInAHeader)
     for (int i = 0; i < 5; ++i)
         cache.Keep("http://big/" + std::to_string(i), { "\"b\"", "", big });
     EXPECT_LE(cache.Bytes(), DownloadCache::MaxBytes);
+    EXPECT_TRUE(cache.Find("http://big/4")) << "a body of the largest size kept";
     cache.Keep("http://huge/", { "\"h\"", "", std::vector<std::uint8_t>(DownloadCache::MaxEntry + 1) });
     EXPECT_FALSE(cache.Find("http://huge/"));
 
     cache.Keep("http://x/bad", { "\"a\"\r\nX-Injected: 1", "", kilobyte });
     EXPECT_FALSE(cache.Find("http://x/bad")) << "no validator it could send back";
-    cache.Keep("http://x/69", { "", "", kilobyte });
-    EXPECT_FALSE(cache.Find("http://x/69")) << "an answer without validators forgets the old one";
+    cache.Keep("http://x/bad-date", { "", "Wed,\r\nX-Injected: 1", kilobyte });
+    EXPECT_FALSE(cache.Find("http://x/bad-date"));
+
+    DownloadCache small;
+    small.Keep("http://x/a", { "\"a\"", "", kilobyte });
+    small.Keep("http://x/a", { "", "", kilobyte });
+    EXPECT_FALSE(small.Find("http://x/a")) << "an answer without validators forgets the old one";
+    EXPECT_EQ(small.Bytes(), 0u);
     EXPECT_EQ(DownloadCache::ConditionalHeaders({ "\"t\"", "Wed, 09 Dec 2026 01:00:00 GMT", {} }),
               "If-None-Match: \"t\"\r\nIf-Modified-Since: Wed, 09 Dec 2026 01:00:00 GMT\r\n");
 }
