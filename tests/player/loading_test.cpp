@@ -98,7 +98,8 @@ TEST_F(LoadingTest, ASlowOrFailingServerEndsTheLoadWithATraceAndNoReadyState)
     desktop.Advance(29'000);
     EXPECT_FALSE(Traced("the load failed"));
     desktop.Advance(2'000);
-    EXPECT_TRUE(Traced("movie " + std::string(Base) + "slow.swf: the load failed: no complete answer within 30000 ms")) << AllTraces();
+    EXPECT_TRUE(Traced("movie " + std::string(Base) + "slow.swf: the load failed: no complete answer within 30000 ms"))
+        << AllTraces();
     for (const char* name : { "cut.swf", "missing.swf", "nowhere.swf" })
     {
         player->SetMovie(Wide(std::string(Base) + name));

@@ -3,8 +3,8 @@
 namespace os::sim
 {
     Desktop::Desktop()
-        : system(clock), windows(clock, system), shell(system, windows), downloads(windows, clock),
-          process(clock), players(windows), _os{ windows, system, shell, registry, internet, downloads, process, players }
+        : system(clock), windows(clock, system), shell(system, windows), downloads(windows, clock), process(clock),
+          players(windows), _os{ windows, system, shell, registry, internet, downloads, process, players }
     {
     }
 
