@@ -101,8 +101,7 @@ namespace app
     {
         for (Kind& kind : _kinds)
         {
-            if (kind.id != 0)
-                _downloads.Cancel(kind.id);
+            _downloads.Cancel(kind.id); // an id of 0 names no download
             kind.id = 0;
             kind.waiting.clear();
         }

@@ -75,8 +75,6 @@ namespace app
         std::optional<Answer> Take(std::uint32_t id);
         // Starts the first waiting request of each kind that has none in flight.
         void StartWaiting();
-        bool InFlight(FetchKind kind) const { return _kinds[Index(kind)].id != 0; }
-        std::size_t Waiting(FetchKind kind) const { return _kinds[Index(kind)].waiting.size(); }
         void CancelAll();
 
       private:

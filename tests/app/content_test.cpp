@@ -188,6 +188,11 @@ TEST_F(ChannelTest, NothingReadLeavesTheChannelAsItWasAndTheBoundHoldsFromTheSta
         EXPECT_EQ(Channel(), L"OLD");
     }
 
+    // Downloads that cannot start (no window to tell) fail the request at once.
+    app::Fetches orphan(desktop.downloads);
+    orphan.SetNotify(os::Hwnd{ 12345 });
+    EXPECT_FALSE(orphan.Ask(FetchKind::channel, { Feed, {}, 0 }));
+
     // No answer at all, or an address that is not a web address.
     Ticker().variables[L"gNewChannel"] = L"OLD";
     desktop.downloads.Remove(Feed);

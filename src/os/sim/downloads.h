@@ -96,7 +96,6 @@ namespace os::sim
         std::size_t Running() const;
         // Downloads whose slot is still held: running, or finished and not yet queried.
         std::size_t Held() const { return _active.size(); }
-        const DownloadCache& Cache() const { return _cache; }
         std::vector<std::string> Urls() const;
 
         // ---- IDownloads

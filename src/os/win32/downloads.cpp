@@ -154,6 +154,11 @@ namespace os::win32
 
     namespace
     {
+        std::string TimedOut(::DWORD ms)
+        {
+            return "no complete answer within " + std::to_string(ms) + " ms";
+        }
+
         // A worker's only way to its download's state. Every change is made under the
         // mutex and posted under it too, which is what lets Cancel promise that no
         // message follows its return.
@@ -245,7 +250,7 @@ namespace os::win32
                     if (_job->expired)
                         return;
                     _job->expired = true;
-                    FailLocked("no complete answer within " + std::to_string(ms) + " ms");
+                    FailLocked(TimedOut(ms));
                     if (_job->inCall)
                         close.swap(_job->handles);
                 }
@@ -298,11 +303,6 @@ namespace os::win32
         std::string TooLarge(std::size_t cap)
         {
             return "larger than " + std::to_string(cap) + " bytes";
-        }
-
-        std::string TimedOut(::DWORD ms)
-        {
-            return "no complete answer within " + std::to_string(ms) + " ms";
         }
 
         // Fails the download at its deadline, whatever the worker is waiting for: a
