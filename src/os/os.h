@@ -101,6 +101,23 @@ namespace os
         bool doubleClicks = false; // CS_DBLCLKS
     };
 
+    // What assistive technology (a screen reader) reads of a window's client area:
+    // the backend answers WM_GETOBJECT for it with an accessible object that asks
+    // these, on the window's thread, each time it is read.
+    class IAccessibleContent
+    {
+      public:
+        virtual std::wstring AccessibleName() = 0;        // what the window shows now
+        virtual std::wstring AccessibleValue() = 0;       // a detail of it (a link), or empty
+        virtual std::wstring AccessibleDescription() = 0; // what kind of thing the window is
+        virtual long AccessibleRole() = 0;                // a role:: value
+        virtual std::wstring DefaultActionName() = 0;     // empty when there is no default action
+        virtual bool DoDefaultAction() = 0;               // false when there was nothing to do
+
+      protected:
+        ~IAccessibleContent() = default;
+    };
+
     struct MenuItemParams
     {
         UINT id = 0;
@@ -192,6 +209,26 @@ namespace os
         // program aware of each monitor, the system's where Windows has no such call.
         virtual int GetDpiForWindow(Hwnd hwnd) = 0;
 
+        // Accessibility: `content` answers for the window's client area until it is
+        // set to nullptr or the window is destroyed (an object a screen reader still
+        // holds then answers that it is gone). NotifyWinEvent tells assistive
+        // technology of a change (winevent:: and objid:: values).
+        virtual void SetAccessible(Hwnd hwnd, IAccessibleContent* content) = 0;
+        virtual void NotifyWinEvent(DWORD event, Hwnd hwnd, long idObject, long idChild) = 0;
+
+        // The window hears wm::wtssession_change when the session is locked or
+        // unlocked (WTSRegisterSessionNotification for this session); false when the
+        // system cannot tell. Unregister before the window goes.
+        virtual bool RegisterSessionNotification(Hwnd hwnd) = 0;
+        virtual void UnregisterSessionNotification(Hwnd hwnd) = 0;
+        // The window hears wm::powerbroadcast with wParam pbt::powersettingchange and
+        // lParam the display's state (displaystate::) when the display goes off, on
+        // or dim (RegisterPowerSettingNotification for the console's display; the
+        // backend reads the state out of the system's data). Unregister before the
+        // window goes.
+        virtual bool RegisterDisplayStateNotification(Hwnd hwnd) = 0;
+        virtual void UnregisterDisplayStateNotification(Hwnd hwnd) = 0;
+
       protected:
         ~IWindowManager() = default;
     };
@@ -219,6 +256,12 @@ namespace os
         // A system metric as it is on a display of `dpi` (GetSystemMetricsForDpi);
         // where Windows has no such call, the metric at the system DPI.
         virtual int GetSystemMetricsForDpi(int index, int dpi) = 0;
+        // Windows' "Show animations" (SPI_GETCLIENTAREAANIMATION): false when the
+        // user asked for less motion.
+        virtual bool GetClientAreaAnimation() = 0;
+        // A high-contrast theme is on (SPI_GETHIGHCONTRAST, HCF_HIGHCONTRASTON); its
+        // colours are the system colours (GetSysColor).
+        virtual bool GetHighContrast() = 0;
 
       protected:
         ~ISystemInfo() = default;
@@ -375,6 +418,15 @@ namespace os
         virtual void FSCommand(const std::wstring& command, const std::wstring& args) = 0;
         virtual void Progress(long percentDone) = 0;
         virtual void ReadyStateChange(long newState) = 0;
+        // Raised by players that can (ours); the hosted control raises none of them.
+        // The movie names the headline it presents (the one at the reading place,
+        // or under the pointer while the stage is still).
+        virtual void Headline(const std::wstring& /*text*/, const std::wstring& /*link*/) {}
+        // A key of the stage's own (stagekey::) reached the control while it had
+        // the keyboard focus; the movie has had it first.
+        virtual void Key(const std::wstring& /*key*/) {}
+        // The control's window took or lost the keyboard focus.
+        virtual void FocusChange(bool /*focused*/) {}
 
       protected:
         ~IPlayerEvents() = default;
@@ -401,6 +453,13 @@ namespace os
         virtual HResult FlashVersion(long& version) = 0;
         virtual HResult SetVariable(const std::wstring& name, const std::wstring& value) = 0;
         virtual HResult GetVariable(const std::wstring& name, std::wstring& value) = 0;
+        // What the host asks of the stage besides the movie (the user's pause, the
+        // system's motion and contrast, whether it can be seen). A player with no use
+        // for it ignores it.
+        virtual HResult SetStageState(const StageState& /*state*/) { return hr::ok; }
+        // The user asked to read the stage with the keyboard ("Read headlines"): the
+        // control takes the focus, and its movie holds still until the focus goes.
+        virtual HResult StartReading() { return hr::ok; }
     };
 
     class IPlayerFactory

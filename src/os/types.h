@@ -264,6 +264,10 @@ namespace os
         // The window's monitor has another DPI: wParam holds the new DPI in both
         // words, lParam points to the Rect that Windows suggests for the window.
         constexpr UINT dpichanged = 0x02E0;
+        constexpr UINT settingchange = 0x001A;
+        constexpr UINT getobject = 0x003D;
+        constexpr UINT powerbroadcast = 0x0218;
+        constexpr UINT wtssession_change = 0x02B1;
         constexpr UINT user = 0x0400;
     } // namespace wm
 
@@ -451,7 +455,54 @@ namespace os
         constexpr int control = 0x11;
         constexpr int menu = 0x12;
         constexpr int escape = 0x1B;
+        constexpr int space = 0x20;
+        constexpr int left = 0x25;
+        constexpr int right = 0x27;
     } // namespace vk
+
+    // The keys a stage takes, by the names movies get.
+    namespace stagekey
+    {
+        inline constexpr const wchar_t* left = L"left";
+        inline constexpr const wchar_t* right = L"right";
+        inline constexpr const wchar_t* enter = L"enter";
+        inline constexpr const wchar_t* space = L"space";
+        inline constexpr const wchar_t* escape = L"escape";
+    } // namespace stagekey
+
+    // Accessibility events, objects and roles.
+    namespace winevent
+    {
+        constexpr DWORD object_focus = 0x8005;
+        constexpr DWORD object_namechange = 0x800C;
+    } // namespace winevent
+    namespace objid
+    {
+        constexpr long client = -4;
+        constexpr long childid_self = 0;
+    } // namespace objid
+    namespace role
+    {
+        constexpr long statictext = 0x29;
+        constexpr long animation = 0x36;
+    } // namespace role
+
+    // Session changes (WM_WTSSESSION_CHANGE wParam) and the display's power state.
+    namespace wts
+    {
+        constexpr WPARAM session_lock = 0x7;
+        constexpr WPARAM session_unlock = 0x8;
+    } // namespace wts
+    namespace pbt
+    {
+        constexpr WPARAM powersettingchange = 0x8013;
+    } // namespace pbt
+    namespace displaystate
+    {
+        constexpr LPARAM off = 0;
+        constexpr LPARAM on = 1;
+        constexpr LPARAM dimmed = 2;
+    } // namespace displaystate
 
     // MK_ flags of mouse messages.
     namespace mk
@@ -507,7 +558,21 @@ namespace os
         constexpr int btntext = 18;
         constexpr int window = 5;
         constexpr int windowtext = 8;
+        constexpr int highlight = 13;
+        constexpr int highlighttext = 14;
+        constexpr int hotlight = 26;
     } // namespace color
+
+    // What a host asks of a player's stage besides the movie.
+    struct StageState
+    {
+        bool paused = false;        // the user paused the motion: no frames
+        bool hidden = false;        // nothing of the stage can be seen: no frames
+        bool reducedMotion = false; // Windows' animations are off: no scrolling
+        bool highContrast = false;  // a high-contrast theme: draw with its colours
+        Color window = 0, text = 0, highlight = 0, highlightText = 0, hotTrack = 0;
+        bool operator==(const StageState&) const = default;
+    };
 
     // DrawText flags.
     namespace dt

@@ -107,6 +107,18 @@ namespace player
     {
         Check(_player ? _player->Stop() : os::hr::fail, "Stop");
     }
+    void TShockwaveFlash::SetStageState(const os::StageState& state)
+    {
+        if (_player)
+            _player->SetStageState(state);
+    }
+
+    void TShockwaveFlash::StartReading()
+    {
+        if (_player)
+            _player->StartReading();
+    }
+
     void TShockwaveFlash::Rewind()
     {
         Check(_player ? _player->Rewind() : os::hr::fail, "Rewind");
@@ -170,5 +182,23 @@ namespace player
     {
         if (OnReadyStateChange)
             Raise([&] { OnReadyStateChange(*this, newState); });
+    }
+
+    void TShockwaveFlash::Headline(const std::wstring& text, const std::wstring& link)
+    {
+        if (OnHeadline)
+            Raise([&] { OnHeadline(*this, text, link); });
+    }
+
+    void TShockwaveFlash::Key(const std::wstring& key)
+    {
+        if (OnKey)
+            Raise([&] { OnKey(*this, key); });
+    }
+
+    void TShockwaveFlash::FocusChange(bool focused)
+    {
+        if (OnFocusChange)
+            Raise([&] { OnFocusChange(*this, focused); });
     }
 } // namespace player

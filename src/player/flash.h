@@ -62,10 +62,18 @@ namespace player
         long FlashVersion();
         void SetVariable(const std::wstring& name, const std::wstring& value);
         std::wstring GetVariable(const std::wstring& name);
+        // What the host asks of the stage (our player's; the hosted control ignores it).
+        void SetStageState(const os::StageState& state);
+        // The user reads the stage with the keyboard: it takes the focus and holds still.
+        void StartReading();
+        os::Hwnd PlayerWindow() { return _player ? _player->Window() : os::Hwnd{}; }
 
         std::function<void(TShockwaveFlash& sender, const std::wstring& command, const std::wstring& args)> OnFSCommand;
         std::function<void(TShockwaveFlash& sender, long percentDone)> OnProgress;
         std::function<void(TShockwaveFlash& sender, long newState)> OnReadyStateChange;
+        std::function<void(TShockwaveFlash& sender, const std::wstring& text, const std::wstring& link)> OnHeadline;
+        std::function<void(TShockwaveFlash& sender, const std::wstring& key)> OnKey;
+        std::function<void(TShockwaveFlash& sender, bool focused)> OnFocusChange;
 
         // True while one of this control's events is running, nested message loops
         // (a box shown by a handler, the error box) included. The control must not
@@ -82,6 +90,9 @@ namespace player
         void FSCommand(const std::wstring& command, const std::wstring& args) override;
         void Progress(long percentDone) override;
         void ReadyStateChange(long newState) override;
+        void Headline(const std::wstring& text, const std::wstring& link) override;
+        void Key(const std::wstring& key) override;
+        void FocusChange(bool focused) override;
         void Check(os::HResult hr, const char* what) const;
         template <typename F> void Raise(F&& f);
 

@@ -50,6 +50,34 @@ namespace os::sim
             windows.ProcessPending();
         }
 
+        // The user changes Windows' animations or high contrast: the windows hear
+        // WM_SETTINGCHANGE, as from Windows.
+        void SetClientAreaAnimation(bool on)
+        {
+            system.SetClientAreaAnimation(on);
+            windows.SettingChanged(SpiSetClientAreaAnimation);
+            windows.ProcessPending();
+        }
+        void SetHighContrast(bool on)
+        {
+            system.SetHighContrast(on);
+            windows.SettingChanged(SpiSetHighContrast);
+            windows.ProcessPending();
+        }
+        // The session is locked or unlocked; the display goes off, on or dim.
+        void LockSession(bool locked)
+        {
+            windows.SessionChanged(locked);
+            windows.ProcessPending();
+        }
+        void SetDisplayState(LPARAM state)
+        {
+            windows.DisplayStateChanged(state);
+            windows.ProcessPending();
+        }
+        static constexpr UINT SpiSetClientAreaAnimation = 0x1043;
+        static constexpr UINT SpiSetHighContrast = 0x0043;
+
         // Shorthands for the virtual clock.
         void Advance(std::uint64_t ms) { windows.Advance(ms); }
         std::uint64_t Now() const { return clock.Now(); }

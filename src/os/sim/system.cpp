@@ -125,12 +125,29 @@ namespace os::sim
 
     Color SimSystem::GetSysColor(int index)
     {
+        if (_highContrast)
+        {
+            switch (index)
+            {
+            case color::window:
+            case color::btnface:
+            case color::highlighttext: return Rgb(0, 0, 0);
+            case color::windowtext:
+            case color::btntext: return Rgb(255, 255, 255);
+            case color::highlight: return Rgb(26, 235, 255);
+            case color::hotlight: return Rgb(255, 255, 0);
+            default: return Rgb(255, 255, 255);
+            }
+        }
         switch (index)
         {
         case color::btnface: return Rgb(212, 208, 200);
         case color::btntext:
         case color::windowtext: return Rgb(0, 0, 0);
-        case color::window: return Rgb(255, 255, 255);
+        case color::window:
+        case color::highlighttext: return Rgb(255, 255, 255);
+        case color::highlight: return Rgb(0, 120, 215);
+        case color::hotlight: return Rgb(0, 102, 204);
         default: return Rgb(128, 128, 128);
         }
     }

@@ -72,6 +72,11 @@ namespace os::sim
         void SetTickCost(std::uint64_t ms) { _tickCost = ms; }
         Rect Screen() const { return { 0, 0, _metrics.at(sm::cxscreen), _metrics.at(sm::cyscreen) }; }
         bool KeyDown(int vk) const;
+        // Windows' "Show animations" and a high-contrast theme (Desktop::ChangeSetting
+        // also tells the windows). The theme's colours: a black window, white text,
+        // a cyan highlight with black text and yellow links.
+        void SetClientAreaAnimation(bool on) { _animation = on; }
+        void SetHighContrast(bool on) { _highContrast = on; }
 
         // ISystemInfo
         int GetSystemMetrics(int index) override;
@@ -87,6 +92,8 @@ namespace os::sim
         std::string GetDecimalSeparator() override { return _decimal; }
         int GetDpiForMonitorAt(const Rect& r) override;
         int GetSystemMetricsForDpi(int index, int dpi) override;
+        bool GetClientAreaAnimation() override { return _animation; }
+        bool GetHighContrast() override { return _highContrast; }
 
       private:
         Clock& _clock;
@@ -101,5 +108,7 @@ namespace os::sim
         std::string _decimal = ".";
         DWORD _tickBase = 1'000'000;
         std::uint64_t _tickCost = 1;
+        bool _animation = true;
+        bool _highContrast = false;
     };
 } // namespace os::sim

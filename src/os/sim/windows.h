@@ -176,6 +176,31 @@ namespace os::sim
         // Messages of one kind sent or posted to hwnd since the log was cleared.
         int CountMessages(Hwnd hwnd, UINT message) const;
 
+        // Accessibility: the content a window answers WM_GETOBJECT with, and the
+        // events NotifyWinEvent raised (with the virtual time of each).
+        IAccessibleContent* AccessibleOf(Hwnd hwnd) const;
+        struct WinEvent
+        {
+            DWORD event = 0;
+            Hwnd hwnd{};
+            long idObject = 0;
+            long idChild = 0;
+            std::uint64_t at = 0;
+        };
+        const std::vector<WinEvent>& WinEvents() const { return _winEvents; }
+        void ClearWinEvents() { _winEvents.clear(); }
+
+        // The session and the display: each window that asked hears of a change,
+        // as Windows tells them (Desktop::LockSession and Desktop::SetDisplayState
+        // also deliver what waits).
+        void SessionChanged(bool locked);
+        void DisplayStateChanged(LPARAM state);
+        bool HearsSession(Hwnd hwnd) const;
+        bool HearsDisplayState(Hwnd hwnd) const;
+        // A system setting changed (SPI_SET... in wParam): every top-level window
+        // is sent WM_SETTINGCHANGE.
+        void SettingChanged(UINT spi);
+
         // The monitors or their DPIs changed (Desktop::ChangeMonitorDpi): every
         // top-level window whose monitor now has another DPI is sent WM_DPICHANGED.
         void MonitorsChanged();
@@ -245,6 +270,12 @@ namespace os::sim
         IconHandle LoadSystemIcon(int idi) override { return static_cast<IconHandle>(idi); }
         IconHandle LoadAppIcon(int size) override { return static_cast<IconHandle>(0x1000 + size); }
         int GetDpiForWindow(Hwnd hwnd) override;
+        void SetAccessible(Hwnd hwnd, IAccessibleContent* content) override;
+        void NotifyWinEvent(DWORD event, Hwnd hwnd, long idObject, long idChild) override;
+        bool RegisterSessionNotification(Hwnd hwnd) override;
+        void UnregisterSessionNotification(Hwnd hwnd) override;
+        bool RegisterDisplayStateNotification(Hwnd hwnd) override;
+        void UnregisterDisplayStateNotification(Hwnd hwnd) override;
 
       private:
         enum class Builtin
@@ -279,6 +310,9 @@ namespace os::sim
             std::vector<Hwnd> children; // top first
             MenuHandle systemMenu{};
             int dpi = 0; // a top-level window's; 0 for a child, which has its parent's
+            IAccessibleContent* accessible = nullptr;
+            bool hearsSession = false;
+            bool hearsDisplay = false;
         };
         struct Timer
         {
@@ -327,6 +361,8 @@ namespace os::sim
         std::intptr_t _nextHandle = 0x10010;
         std::deque<Msg> _queue;
         std::vector<Timer> _timers;
+        std::vector<WinEvent> _winEvents;
+        LPARAM _displayState = displaystate::on;
         struct Work
         {
             std::uint64_t id = 0;

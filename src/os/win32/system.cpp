@@ -20,6 +20,24 @@ namespace os::win32
         return FromRECT(rc);
     }
 
+    bool Win32System::GetClientAreaAnimation()
+    {
+        BOOL on = TRUE;
+        // Windows before Vista have no such setting: animations are on there.
+        if (!SystemParametersInfoW(SPI_GETCLIENTAREAANIMATION, 0, &on, 0))
+            return true;
+        return on != FALSE;
+    }
+
+    bool Win32System::GetHighContrast()
+    {
+        HIGHCONTRASTW hc{};
+        hc.cbSize = sizeof hc;
+        if (!SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0))
+            return false;
+        return (hc.dwFlags & HCF_HIGHCONTRASTON) != 0;
+    }
+
     bool Win32System::GetDragFullWindows()
     {
         BOOL full = FALSE;

@@ -22,5 +22,7 @@ namespace os::win32
         std::string GetDecimalSeparator() override;
         int GetDpiForMonitorAt(const Rect& r) override;
         int GetSystemMetricsForDpi(int index, int dpi) override;
+        bool GetClientAreaAnimation() override;
+        bool GetHighContrast() override;
     };
 } // namespace os::win32

@@ -473,6 +473,29 @@ namespace os::win32
         return DpiFunctions::Get().ForWindow(ToHwnd(hwnd));
     }
 
+    // Accessible objects, the session's and the display's notifications: not yet
+    // answered on Windows.
+    void Win32Windows::SetAccessible(Hwnd, IAccessibleContent*) {}
+
+    void Win32Windows::NotifyWinEvent(DWORD event, Hwnd hwnd, long idObject, long idChild)
+    {
+        ::NotifyWinEvent(event, ToHwnd(hwnd), idObject, idChild);
+    }
+
+    bool Win32Windows::RegisterSessionNotification(Hwnd)
+    {
+        return false;
+    }
+
+    void Win32Windows::UnregisterSessionNotification(Hwnd) {}
+
+    bool Win32Windows::RegisterDisplayStateNotification(Hwnd)
+    {
+        return false;
+    }
+
+    void Win32Windows::UnregisterDisplayStateNotification(Hwnd) {}
+
     HICON Win32Windows::AppIcon(int size)
     {
         // Loaded per size and kept: LR_SHARED would hand out the first size that was

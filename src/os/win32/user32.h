@@ -78,6 +78,12 @@ namespace os::win32
         IconHandle LoadSystemIcon(int idi) override;
         IconHandle LoadAppIcon(int size) override;
         int GetDpiForWindow(Hwnd hwnd) override;
+        void SetAccessible(Hwnd hwnd, IAccessibleContent* content) override;
+        void NotifyWinEvent(DWORD event, Hwnd hwnd, long idObject, long idChild) override;
+        bool RegisterSessionNotification(Hwnd hwnd) override;
+        void UnregisterSessionNotification(Hwnd hwnd) override;
+        bool RegisterDisplayStateNotification(Hwnd hwnd) override;
+        void UnregisterDisplayStateNotification(Hwnd hwnd) override;
 
       private:
         // Registers the window class on first use; returns its name, or "" on failure.

@@ -210,6 +210,20 @@ namespace player::movie
             return 0;
         }
 
+        struct KeyContext
+        {
+            int handler;
+            const char* name;
+        };
+        int KeyEntry(lua_State* L)
+        {
+            auto& c = *static_cast<KeyContext*>(lua_touserdata(L, 1));
+            lua_rawgeti(L, LUA_REGISTRYINDEX, c.handler);
+            lua_pushstring(L, c.name);
+            lua_call(L, 1, 0);
+            return 0;
+        }
+
         struct VariableContext
         {
             int handler;
@@ -310,6 +324,24 @@ namespace player::movie
             return;
         PointerContext c{ _handlers[onPointer], kind, x, y };
         Enter(PointerEntry, &c);
+    }
+
+    void Movie::Key(const char* name)
+    {
+        if (Stopped() || _paused || _handlers[onKey] < 0)
+            return;
+        KeyContext c{ _handlers[onKey], name };
+        Enter(KeyEntry, &c);
+    }
+
+    // Like the variables, the state reaches a stopped movie too: it finds the stage
+    // as it is when it plays again.
+    void Movie::StateChanged()
+    {
+        if (Stopped() || _handlers[onState] < 0)
+            return;
+        RefContext c{ _handlers[onState] };
+        Enter(CallRefEntry, &c);
     }
 
     void Movie::LoadFinished(std::uint32_t id, bool ok, std::vector<std::uint8_t> body, const std::string& error)

@@ -53,6 +53,13 @@ namespace player::movie
         virtual std::uint64_t Milliseconds() = 0;
         // The processor time of the thread that runs the movie, in microseconds.
         virtual std::uint64_t ProcessorMicroseconds() = 0;
+        // The movie names the headline it presents.
+        virtual void Headline(const std::string& /*text*/, const std::string& /*link*/) {}
+        // What the host asks of the stage, and whether the user reads it with the
+        // keyboard (it has the focus, and was clicked, typed at or chosen).
+        virtual os::StageState State() { return {}; }
+        virtual bool Focused() { return false; }
+        virtual bool Reading() { return false; }
 
       protected:
         ~StageHost() = default;
@@ -77,6 +84,10 @@ namespace player::movie
         void Frame(unsigned ms);
         void Timer(std::uint32_t id);
         void Pointer(const char* kind, int x, int y);
+        // A key of the stage's own ("left", "right", "enter", "space", "escape").
+        void Key(const char* name);
+        // The host's state (StageHost::State, Focused, Reading) changed.
+        void StateChanged();
         void LoadFinished(std::uint32_t id, bool ok, std::vector<std::uint8_t> body, const std::string& error);
 
         // The host's side of the variables. Setting one tells the movie, after the
@@ -127,13 +138,15 @@ namespace player::movie
             onFrame,
             onPointer,
             onVariable,
+            onKey,
+            onState,
             eventCount
         };
         StageHost* _host;
         Store _store;
         std::string _address;
         Sandbox _sandbox;
-        int _handlers[eventCount] = { -2, -2, -2, -2 };
+        int _handlers[eventCount] = { -2, -2, -2, -2, -2, -2 };
         os::ICanvas* _canvas = nullptr;
         std::map<std::string, std::string> _variables;
         std::deque<std::pair<std::string, std::string>> _pendingVariables;

@@ -92,6 +92,22 @@ namespace player::movie
             _repaintWaiting = false;
             Redraw();
         }
+        if (_stateWaiting)
+        {
+            _stateWaiting = false;
+            NotifyState(); // an entry of its own, which comes back here
+            return;
+        }
+        if (_headline)
+        {
+            auto named = std::move(*_headline);
+            _headline.reset();
+            if (named != _heardHeadline)
+            {
+                _heardHeadline = named;
+                Raise([&] { _events.Headline(Utf8ToWide(named.first), Utf8ToWide(named.second)); });
+            }
+        }
     }
 
     template <typename F> bool MoviePlayer::Raise(F&& f)
@@ -227,6 +243,81 @@ namespace player::movie
         return os::hr::ok;
     }
 
+    os::HResult MoviePlayer::SetStageState(const os::StageState& state)
+    {
+        if (state == _state)
+            return os::hr::ok;
+        _state = state;
+        UpdateFrames();
+        NotifyState();
+        return os::hr::ok;
+    }
+
+    os::HResult MoviePlayer::StartReading()
+    {
+        if (_closing)
+            return os::hr::ok;
+        if (_os.windows.GetFocus() != _hwnd)
+            _os.windows.SetFocus(_hwnd);
+        // Focus that did not arrive (a window of another thread has it) starts no reading.
+        if (_focused)
+            SetReading(true);
+        return os::hr::ok;
+    }
+
+    void MoviePlayer::SetReading(bool reading)
+    {
+        if (_reading == reading)
+            return;
+        _reading = reading;
+        NotifyState();
+    }
+
+    void MoviePlayer::NotifyState()
+    {
+        if (!_movie || _closing)
+            return;
+        if (_depth > 0)
+        {
+            _stateWaiting = true;
+            return;
+        }
+        const auto movie = _movie;
+        Enter([&] { movie->StateChanged(); });
+    }
+
+    void MoviePlayer::UpdateFrames()
+    {
+        const bool run = _wantFrames && !_state.paused && !_state.hidden && !_closing && _movie;
+        if (run == _framesRunning)
+            return;
+        _framesRunning = run;
+        if (run)
+        {
+            // Scrolling goes on from where it stopped: the time still is no frame.
+            _lastFrame = _os.system.GetTickCount();
+            _os.windows.SetTimer(_hwnd, FrameTimer, FrameMs);
+        }
+        else
+            _os.windows.KillTimer(_hwnd, FrameTimer);
+    }
+
+    void MoviePlayer::OnKey(const wchar_t* key)
+    {
+        const auto alive = _alive;
+        SetReading(key != os::stagekey::escape);
+        if (!*alive)
+            return;
+        if (_movie && _depth == 0)
+        {
+            const auto movie = _movie;
+            const std::string name = WideToUtf8(key);
+            if (!Enter([&] { movie->Key(name.c_str()); }))
+                return;
+        }
+        Raise([&] { _events.Key(key); });
+    }
+
     // ------------------------------------------------------------ loading and running
 
     void MoviePlayer::DropMovie()
@@ -239,7 +330,8 @@ namespace player::movie
             _movie->Detach();
             _movie.reset();
         }
-        _os.windows.KillTimer(_hwnd, FrameTimer);
+        _wantFrames = false;
+        UpdateFrames();
         _hand = false;
     }
 
@@ -350,13 +442,14 @@ namespace player::movie
     {
         if (_closing)
             return;
-        if (on)
-        {
-            _lastFrame = _os.system.GetTickCount();
-            _os.windows.SetTimer(_hwnd, FrameTimer, FrameMs);
-        }
-        else
-            _os.windows.KillTimer(_hwnd, FrameTimer);
+        _wantFrames = on;
+        UpdateFrames();
+    }
+
+    void MoviePlayer::Headline(const std::string& text, const std::string& link)
+    {
+        if (!_closing)
+            _headline.emplace(text, link);
     }
 
     void MoviePlayer::StartTimer(std::uint32_t id, unsigned ms)
@@ -525,7 +618,10 @@ namespace player::movie
                 if (const auto movie = _movie)
                     Enter([&] { movie->Frame(ms); });
                 else
+                {
+                    _framesRunning = false;
                     _os.windows.KillTimer(hwnd, FrameTimer);
+                }
             }
             else if (wParam > MovieTimerBase)
             {
@@ -551,7 +647,45 @@ namespace player::movie
             _pointerInside = false;
             Pointer("leave", 0);
             return 0;
-        case os::wm::lbuttondown: Pointer("down", lParam); return 0;
+        case os::wm::lbuttondown:
+        {
+            // A click gives the stage the keyboard: the user reads it.
+            const auto alive = _alive;
+            if (_os.windows.GetFocus() != hwnd)
+                _os.windows.SetFocus(hwnd);
+            if (!*alive)
+                return 0;
+            if (_focused)
+                SetReading(true);
+            if (!*alive)
+                return 0;
+            Pointer("down", lParam);
+            return 0;
+        }
+        case os::wm::setfocus:
+        case os::wm::killfocus:
+        {
+            const bool focused = msg == os::wm::setfocus;
+            const auto alive = _alive;
+            _focused = focused;
+            if (!focused)
+                _reading = false;
+            NotifyState();
+            if (*alive)
+                Raise([&] { _events.FocusChange(focused); });
+            return 0;
+        }
+        case os::wm::keydown:
+            switch (static_cast<int>(wParam))
+            {
+            case os::vk::left: OnKey(os::stagekey::left); return 0;
+            case os::vk::right: OnKey(os::stagekey::right); return 0;
+            case os::vk::return_: OnKey(os::stagekey::enter); return 0;
+            case os::vk::space: OnKey(os::stagekey::space); return 0;
+            case os::vk::escape: OnKey(os::stagekey::escape); return 0;
+            default: break;
+            }
+            break;
         case os::wm::lbuttonup: Pointer("up", lParam); return 0;
         case os::wm::rbuttondown: return 0;
         case os::wm::size:

@@ -8,6 +8,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace player::movie
@@ -40,6 +41,8 @@ namespace player::movie
         os::HResult FlashVersion(long& version) override;
         os::HResult SetVariable(const std::wstring& name, const std::wstring& value) override;
         os::HResult GetVariable(const std::wstring& name, std::wstring& value) override;
+        os::HResult SetStageState(const os::StageState& state) override;
+        os::HResult StartReading() override;
 
         // For tests: the movie playing now (null while none plays).
         const Movie* Current() const { return _movie.get(); }
@@ -62,6 +65,10 @@ namespace player::movie
         void Trace(const std::string& line) override;
         std::uint64_t Milliseconds() override;
         std::uint64_t ProcessorMicroseconds() override;
+        void Headline(const std::string& text, const std::string& link) override;
+        os::StageState State() override { return _state; }
+        bool Focused() override { return _focused; }
+        bool Reading() override { return _reading; }
 
         // Runs f, which may run the movie's script and raise the host's events;
         // false when this control was destroyed meanwhile (touch nothing then).
@@ -78,6 +85,12 @@ namespace player::movie
         void Restart();
         void Pointer(const char* kind, os::LPARAM lParam);
         void ContextMenu(os::LPARAM lParam);
+        // Frames run while the movie animates and the host lets the stage move.
+        void UpdateFrames();
+        // Tells the movie that the state changed (after the entry under way, if any).
+        void NotifyState();
+        void SetReading(bool reading);
+        void OnKey(const wchar_t* key);
 
         os::Os& _os;
         os::IPlayerEvents& _events;
@@ -111,5 +124,14 @@ namespace player::movie
         std::vector<std::uint32_t> _waitingDownloads; // finished while an entry ran
         bool _repaintWaiting = false;
         os::DWORD _lastFrame = 0;
+        bool _wantFrames = false; // the movie animates
+        bool _framesRunning = false;
+        os::StageState _state;
+        bool _focused = false;
+        bool _reading = false;
+        bool _stateWaiting = false; // changed while an entry ran
+        // The headline the movie named last in a turn, and the one the host heard.
+        std::optional<std::pair<std::string, std::string>> _headline;
+        std::pair<std::string, std::string> _heardHeadline;
     };
 } // namespace player::movie

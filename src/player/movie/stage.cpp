@@ -212,7 +212,7 @@ namespace player::movie
         static int On(lua_State* L)
         {
             Movie& m = Live(L);
-            static const char* const events[] = { "paint", "frame", "pointer", "variable", nullptr };
+            static const char* const events[] = { "paint", "frame", "pointer", "variable", "key", "state", nullptr };
             const int event = luaL_checkoption(L, 1, nullptr, events);
             if (!lua_isnoneornil(L, 2))
                 luaL_checktype(L, 2, LUA_TFUNCTION);
@@ -376,6 +376,64 @@ namespace player::movie
             const bool hand = luaL_checkoption(L, 1, nullptr, shapes) == 1;
             Guard([&] { m._host->SetCursor(hand); });
             return 0;
+        }
+
+        // The headline the movie presents: its text and its link (both cut to what
+        // the host takes). The host hears the last one named in a turn, once.
+        static int Headline(lua_State* L)
+        {
+            std::size_t n = 0, ln = 0;
+            const char* text = luaL_checklstring(L, 1, &n);
+            const char* link = luaL_optlstring(L, 2, "", &ln);
+            Movie& m = Live(L, CallCost + PerCharacter * static_cast<lua_Integer>(std::min(n, MaxText)));
+            Guard([&] { m._host->Headline(std::string(text, std::min(n, MaxText)), std::string(link, std::min(ln, MaxText))); });
+            return 0;
+        }
+
+        static void SetColourField(lua_State* L, const char* name, os::Color c)
+        {
+            // 0x00BBGGRR to a movie's 0xRRGGBB
+            lua_pushinteger(L, static_cast<lua_Integer>((c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF)));
+            lua_setfield(L, -2, name);
+        }
+
+        // What the host asks of the stage: a fresh table each call.
+        static int State(lua_State* L)
+        {
+            Movie& m = Live(L);
+            os::StageState s;
+            bool focused = false, reading = false;
+            Guard(
+                [&]
+                {
+                    s = m._host->State();
+                    focused = m._host->Focused();
+                    reading = m._host->Reading();
+                });
+            lua_createtable(L, 0, 7);
+            lua_pushboolean(L, s.paused);
+            lua_setfield(L, -2, "paused");
+            lua_pushboolean(L, s.hidden);
+            lua_setfield(L, -2, "hidden");
+            lua_pushboolean(L, s.reducedMotion);
+            lua_setfield(L, -2, "reduced_motion");
+            lua_pushboolean(L, focused);
+            lua_setfield(L, -2, "focused");
+            lua_pushboolean(L, reading);
+            lua_setfield(L, -2, "reading");
+            lua_pushboolean(L, s.highContrast);
+            lua_setfield(L, -2, "high_contrast");
+            if (s.highContrast)
+            {
+                lua_createtable(L, 0, 5);
+                SetColourField(L, "window", s.window);
+                SetColourField(L, "text", s.text);
+                SetColourField(L, "highlight", s.highlight);
+                SetColourField(L, "highlight_text", s.highlightText);
+                SetColourField(L, "hot", s.hotTrack);
+                lua_setfield(L, -2, "colours");
+            }
+            return 1;
         }
 
         static int Get(lua_State* L)
@@ -605,6 +663,8 @@ namespace player::movie
             { "every", Stage::Every },
             { "cancel", Stage::Cancel },
             { "cursor", Stage::Cursor },
+            { "headline", Stage::Headline },
+            { "state", Stage::State },
             { "get", Stage::Get },
             { "set", Stage::Set },
             { "fscommand", Stage::FSCommand },
