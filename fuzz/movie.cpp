@@ -24,6 +24,24 @@ namespace
         void StopTimer(std::uint32_t) override {}
         os::Size StageSize() override { return { 703, 25 }; }
         os::Size Measure(const std::wstring& text, const os::Font&) override { return { static_cast<int>(text.size()) * 6, 13 }; }
+        os::Bitmap Render(os::Size size, const std::function<void(os::ICanvas&)>& paint) override
+        {
+            struct Nowhere final : os::ICanvas
+            {
+                void FillRect(const os::Rect&, os::Color) override {}
+                void FrameRect(const os::Rect&, os::Color) override {}
+                void DrawBitmap(int, int, const os::Bitmap&) override {}
+                void DrawString(const std::string&, const os::Rect&, const os::Font&, os::Color, os::UINT) override {}
+                void DrawIcon(int, int, os::IconHandle) override {}
+                void DrawWideText(int, int, const std::wstring&, const os::Font&, os::Color) override {}
+            } canvas;
+            paint(canvas);
+            os::Bitmap b;
+            b.width = size.cx;
+            b.height = size.cy;
+            b.pixels.resize(static_cast<std::size_t>(size.cx) * static_cast<std::size_t>(size.cy));
+            return b;
+        }
         void SetCursor(bool) override {}
         bool StartLoad(std::uint32_t id, const std::string&, std::size_t, bool) override
         {

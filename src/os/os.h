@@ -43,6 +43,8 @@ namespace os
         int height = 0;
         std::vector<std::uint32_t> pixels;
         std::string name; // where it came from, for traces and tests
+        // What the backend that drew it keeps with it (the simulator: the drawing).
+        std::shared_ptr<const void> drawing;
         bool Empty() const { return width <= 0 || height <= 0; }
     };
 
@@ -165,6 +167,11 @@ namespace os
         // backend composes the whole paint off-screen and shows it at once, so a
         // window that repaints often does not flicker.
         virtual void Paint(Hwnd hwnd, const std::function<void(ICanvas&)>& paint) = 0;
+        // Draws `paint` once into a picture of this size (white first), made as the
+        // screen would draw it, for a window's paint to show again and again with
+        // ICanvas::DrawBitmap: a copy instead of the drawing. Empty when it cannot
+        // be made (a side of 0 or above 16384 pixels, or 64 M pixels in all).
+        virtual Bitmap Render(Size size, const std::function<void(ICanvas&)>& paint) = 0;
         // The extent of one line of wide text in a font, measured on the screen.
         virtual Size MeasureText(const std::wstring& text, const Font& f) = 0;
         // Asks for one WM_MOUSELEAVE when the pointer next leaves the window's client

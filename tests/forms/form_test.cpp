@@ -157,9 +157,9 @@ TEST_F(FormTest, PaintDrawsTheBackgroundThenVisibleControlsInOrder)
     Strip strip(app);
     Image picture(strip, "Image2");
     picture.SetAutoSize(true);
-    picture.SetPicture({ 445, 25, std::vector<std::uint32_t>(445 * 25), "loading" });
+    picture.SetPicture({ 445, 25, std::vector<std::uint32_t>(445 * 25), "loading", {} });
     Image hidden(strip, "OopsImage");
-    hidden.SetPicture({ 445, 25, std::vector<std::uint32_t>(445 * 25), "failure" });
+    hidden.SetPicture({ 445, 25, std::vector<std::uint32_t>(445 * 25), "failure", {} });
     hidden.Hide();
     Label label(strip, "ProgressLabel");
     label.SetBounds(364, 5, 329, 25);

@@ -342,6 +342,63 @@ stage.headline("first")
     EXPECT_EQ(Variable("keys"), L"right,space,enter,escape") << "a stopped movie hears no key";
 }
 
+// A layer is drawn once and shown as a picture; it counts as an image, and its
+// handle goes with stage.free; an error in its drawing is the caller's. A frame
+// that says nothing changed draws nothing.
+TEST_F(ControlTest, ALayerIsDrawnOnceAndShownAsAPictureAndAFrameThatChangesNothingDrawsNothing)
+{
+    Play(R"lua(--!movie 1
+local made = 0
+local item = stage.layer(100, 25, function()
+  made = made + 1
+  stage.fill(0, 0, 100, 25, 0x102030)
+  stage.text(4, 5, "kept", nil, 0xFFFFFF)
+end)
+stage.on("paint", function() stage.image(item, 30, 0) end)
+stage.on("frame", function() return stage.get("change") == "yes" end)
+stage.animate(true)
+stage.set("made", made)
+stage.set("size", table.concat({ stage.image_size(item) }, "x"))
+local ok, err = pcall(stage.layer, 10, 10, function() error("inside") end)
+stage.set("error", tostring(err):match("inside") or tostring(err))
+ok, err = pcall(stage.layer, 10, 10, function() stage.layer(1, 1, function() end) end)
+stage.set("nested", tostring(err):match("inside a layer") or tostring(err))
+ok, err = pcall(stage.layer, 0, 10, function() end)
+stage.set("empty", tostring(ok))
+local n = 0
+while stage.layer(10, 10, function() end) do n = n + 1 end
+stage.set("count", n)
+stage.free(item)
+stage.set("freed", tostring(pcall(stage.image_size, item)))
+item = stage.layer(100, 25, function() stage.text(4, 5, "again", nil, 0) end)
+stage.set("again", tostring(item ~= nil))
+)lua");
+    EXPECT_EQ(Variable("made"), L"1");
+    EXPECT_EQ(Variable("size"), L"100x25");
+    EXPECT_EQ(Variable("error"), L"inside");
+    EXPECT_EQ(Variable("nested"), L"inside a layer");
+    EXPECT_EQ(Variable("empty"), L"false");
+    EXPECT_EQ(Variable("count"), L"63") << "a layer counts as one of 64 pictures";
+    EXPECT_EQ(Variable("freed"), L"false") << "a freed handle is no image";
+    EXPECT_EQ(Variable("again"), L"true") << "and its place is free again";
+
+    desktop.windows.InvalidateRect(player->Window(), nullptr);
+    desktop.Advance(20);
+    const auto& ops = desktop.windows.LastPaint(player->Window());
+    ASSERT_FALSE(ops.empty());
+    EXPECT_EQ(ops.back().kind, os::sim::PaintOp::Kind::widetext);
+    EXPECT_EQ(ops.back().wide, L"again");
+    EXPECT_EQ(ops.back().rect.left, 34) << "drawn in the layer at 4, shown at 30";
+    EXPECT_GE(desktop.windows.RenderCount(), 65);
+
+    const int paints = desktop.windows.PaintCount(player->Window());
+    desktop.Advance(1000);
+    EXPECT_EQ(desktop.windows.PaintCount(player->Window()), paints) << "frames that change nothing draw nothing";
+    player->SetVariable(L"change", L"yes");
+    desktop.Advance(1000);
+    EXPECT_GE(desktop.windows.PaintCount(player->Window()), paints + 55);
+}
+
 TEST_F(ControlTest, AMovieDrawsRectanglesUnicodeTextAndImages)
 {
     desktop.downloads.Serve(std::string(Base) + "logo.bmp", os::sim::DownloadResponse::Body(Bmp(4, 3, 255, 0, 0)));

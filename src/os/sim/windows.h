@@ -239,6 +239,10 @@ namespace os::sim
         void InvalidateRect(Hwnd hwnd, const Rect* r) override;
         void UpdateWindow(Hwnd hwnd) override;
         void Paint(Hwnd hwnd, const std::function<void(ICanvas&)>& paint) override;
+        // The picture keeps the drawing; a paint that shows it records that drawing,
+        // moved to its place, as if it were drawn there.
+        Bitmap Render(Size size, const std::function<void(ICanvas&)>& paint) override;
+        int RenderCount() const { return _renders; }
         // A deterministic font: every UTF-16 unit is half the character height wide
         // (rounded up, one more when bold), and a line is the character height tall
         // (11 pixels for a height of 0).
@@ -362,6 +366,7 @@ namespace os::sim
         std::deque<Msg> _queue;
         std::vector<Timer> _timers;
         std::vector<WinEvent> _winEvents;
+        int _renders = 0;
         LPARAM _displayState = displaystate::on;
         struct Work
         {

@@ -21,6 +21,17 @@ namespace os::sim
             void FrameRect(const Rect& r, Color c) override { ops.push_back({ PaintOp::Kind::frame, r, c, {}, {}, 0, {}, {} }); }
             void DrawBitmap(int x, int y, const Bitmap& b) override
             {
+                if (b.drawing)
+                {
+                    // A rendered picture: its drawing, moved to its place.
+                    const auto& drawn = *static_cast<const std::vector<PaintOp>*>(b.drawing.get());
+                    for (PaintOp op : drawn)
+                    {
+                        op.rect = op.rect.Offset(x, y);
+                        ops.push_back(std::move(op));
+                    }
+                    return;
+                }
                 ops.push_back({ PaintOp::Kind::bitmap, Rect::FromBounds(x, y, b.width, b.height), 0, b.name, {}, 0, {}, {} });
             }
             void DrawString(const std::string& text, const Rect& r, const Font& f, Color c, UINT flags) override
@@ -412,6 +423,24 @@ namespace os::sim
             w->paintCount++;
             w->invalid = false;
         }
+    }
+
+    Bitmap SimWindows::Render(Size size, const std::function<void(ICanvas&)>& paint)
+    {
+        if (size.cx <= 0 || size.cy <= 0 || size.cx > 16384 || size.cy > 16384 ||
+            static_cast<std::int64_t>(size.cx) * size.cy > (64 << 20))
+            return {};
+        RecordingCanvas canvas(*this);
+        canvas.FillRect(Rect::FromBounds(0, 0, size.cx, size.cy), Rgb(255, 255, 255));
+        paint(canvas);
+        ++_renders;
+        Bitmap b;
+        b.width = size.cx;
+        b.height = size.cy;
+        b.pixels.assign(static_cast<std::size_t>(size.cx) * static_cast<std::size_t>(size.cy), 0xFFFFFF);
+        b.name = "rendered";
+        b.drawing = std::make_shared<const std::vector<PaintOp>>(std::move(canvas.ops));
+        return b;
     }
 
     Size SimWindows::MeasureText(const std::wstring& text, const Font& f)

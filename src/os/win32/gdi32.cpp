@@ -146,6 +146,48 @@ namespace os::win32
         StretchDIBits(_dc, x, y, b.width, b.height, 0, 0, b.width, b.height, b.pixels.data(), &info, DIB_RGB_COLORS, SRCCOPY);
     }
 
+    Bitmap RenderBitmap(FontCache& fonts, Size size, const std::function<void(ICanvas&)>& paint)
+    {
+        if (size.cx <= 0 || size.cy <= 0 || size.cx > 16384 || size.cy > 16384 ||
+            static_cast<std::int64_t>(size.cx) * size.cy > (64 << 20))
+            return {};
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = size.cx;
+        info.bmiHeader.biHeight = -size.cy; // top-down, as a Bitmap holds its rows
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        HDC dc = CreateCompatibleDC(nullptr);
+        if (!dc)
+            return {};
+        void* bits = nullptr;
+        HBITMAP dib = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        Bitmap b;
+        if (dib && bits)
+        {
+            const HGDIOBJ old = SelectObject(dc, dib);
+            GdiCanvas canvas(dc, fonts);
+            canvas.FillRect(Rect::FromBounds(0, 0, size.cx, size.cy), Rgb(255, 255, 255));
+            paint(canvas);
+            GdiFlush();
+            const std::size_t count = static_cast<std::size_t>(size.cx) * static_cast<std::size_t>(size.cy);
+            const auto* from = static_cast<const std::uint32_t*>(bits);
+            b.width = size.cx;
+            b.height = size.cy;
+            b.pixels.resize(count);
+            // B, G, R, x in memory: 0x00RRGGBB once the unused byte is cleared.
+            for (std::size_t i = 0; i < count; ++i)
+                b.pixels[i] = from[i] & 0x00FFFFFFu;
+            b.name = "rendered";
+            SelectObject(dc, old);
+        }
+        if (dib)
+            DeleteObject(dib);
+        DeleteDC(dc);
+        return b;
+    }
+
     void GdiCanvas::DrawString(const std::string& text, const Rect& r, const Font& f, Color c, UINT dtFlags)
     {
         std::wstring wide = Widen(text);

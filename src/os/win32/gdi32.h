@@ -49,6 +49,10 @@ namespace os::win32
         FontCache& _fonts;
     };
 
+    // `paint` drawn once into a 32-bit picture of this size, white first; empty
+    // when GDI cannot make one.
+    Bitmap RenderBitmap(FontCache& fonts, Size size, const std::function<void(ICanvas&)>& paint);
+
     // The off-screen surface that paints are composed on: one memory DC with a bitmap
     // at least as large as the largest client area painted so far, kept between
     // paints so that a window repainting at frame rate does not make and delete a

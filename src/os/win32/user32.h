@@ -78,6 +78,10 @@ namespace os::win32
         IconHandle LoadSystemIcon(int idi) override;
         IconHandle LoadAppIcon(int size) override;
         int GetDpiForWindow(Hwnd hwnd) override;
+        Bitmap Render(Size size, const std::function<void(ICanvas&)>& paint) override
+        {
+            return RenderBitmap(_fonts, size, paint);
+        }
         void SetAccessible(Hwnd hwnd, IAccessibleContent* content) override;
         void NotifyWinEvent(DWORD event, Hwnd hwnd, long idObject, long idChild) override;
         bool RegisterSessionNotification(Hwnd hwnd) override;

@@ -170,13 +170,17 @@ namespace player::movie
         {
             int handler;
             unsigned ms;
+            bool changed;
         };
         int FrameEntry(lua_State* L)
         {
             auto& c = *static_cast<FrameContext*>(lua_touserdata(L, 1));
             lua_rawgeti(L, LUA_REGISTRYINDEX, c.handler);
             lua_pushinteger(L, c.ms);
-            lua_call(L, 1, 0);
+            lua_call(L, 1, 1);
+            // `false` (and only that) says the picture did not change.
+            c.changed = !(lua_isboolean(L, -1) && !lua_toboolean(L, -1));
+            lua_pop(L, 1);
             return 0;
         }
 
@@ -290,8 +294,8 @@ namespace player::movie
             return;
         if (_handlers[onFrame] >= 0)
         {
-            FrameContext c{ _handlers[onFrame], ms };
-            if (!Enter(FrameEntry, &c))
+            FrameContext c{ _handlers[onFrame], ms, true };
+            if (!Enter(FrameEntry, &c) || !c.changed)
                 return;
         }
         if (_host)
@@ -326,6 +330,59 @@ namespace player::movie
         Enter(PointerEntry, &c);
     }
 
+    std::size_t Movie::AddImage(os::Bitmap bitmap)
+    {
+        _imagePixels += bitmap.pixels.size();
+        ++_imageCount;
+        for (std::size_t i = 0; i < _images.size(); ++i)
+            if (_images[i].bitmap.Empty())
+            {
+                _images[i].bitmap = std::move(bitmap);
+                return i + 1;
+            }
+        _images.push_back({ std::move(bitmap) });
+        return _images.size();
+    }
+
+    void Movie::FreeImage(std::size_t handle)
+    {
+        if (handle < 1 || handle > _images.size() || _images[handle - 1].bitmap.Empty())
+            return;
+        os::Bitmap& b = _images[handle - 1].bitmap;
+        _imagePixels -= b.pixels.size();
+        --_imageCount;
+        _sandbox.Unreserve(ImageBytes(b.pixels.size()));
+        b = {};
+    }
+
+    void Movie::Recorder::FillRect(const os::Rect& r, os::Color c)
+    {
+        ops.emplace_back([=](os::ICanvas& to) { to.FillRect(r, c); });
+    }
+    void Movie::Recorder::FrameRect(const os::Rect& r, os::Color c)
+    {
+        ops.emplace_back([=](os::ICanvas& to) { to.FrameRect(r, c); });
+    }
+    // The picture is one of the movie's, which stays where it is until the drawing
+    // has been played into the layer, right after the layer's function.
+    void Movie::Recorder::DrawBitmap(int x, int y, const os::Bitmap& b)
+    {
+        const os::Bitmap* picture = &b;
+        ops.emplace_back([=](os::ICanvas& to) { to.DrawBitmap(x, y, *picture); });
+    }
+    void Movie::Recorder::DrawString(const std::string& text, const os::Rect& r, const os::Font& f, os::Color c, os::UINT flags)
+    {
+        ops.emplace_back([=](os::ICanvas& to) { to.DrawString(text, r, f, c, flags); });
+    }
+    void Movie::Recorder::DrawIcon(int x, int y, os::IconHandle icon)
+    {
+        ops.emplace_back([=](os::ICanvas& to) { to.DrawIcon(x, y, icon); });
+    }
+    void Movie::Recorder::DrawWideText(int x, int y, const std::wstring& text, const os::Font& f, os::Color c)
+    {
+        ops.emplace_back([=](os::ICanvas& to) { to.DrawWideText(x, y, text, f, c); });
+    }
+
     void Movie::Key(const char* name)
     {
         if (Stopped() || _paused || _handlers[onKey] < 0)
@@ -358,16 +415,12 @@ namespace player::movie
             os::Bitmap bitmap = DecodeImage(body, why);
             if (bitmap.Empty())
                 c.ok = false;
-            else if (_images.size() >= 64 || _imagePixels + bitmap.pixels.size() > (8u << 20))
+            else if (_imageCount >= MaxImages || _imagePixels + bitmap.pixels.size() > MaxImagePixels)
                 c.ok = false, why = "too many images";
-            else if (!_sandbox.Reserve(bitmap.pixels.size() * sizeof(bitmap.pixels[0]) + sizeof(Image)))
+            else if (!_sandbox.Reserve(ImageBytes(bitmap.pixels.size())))
                 return Fail(_sandbox.StopReason()); // a picture the movie has no memory left for
             else
-            {
-                _imagePixels += bitmap.pixels.size();
-                _images.push_back({ std::move(bitmap) });
-                c.handle = static_cast<lua_Integer>(_images.size());
-            }
+                c.handle = static_cast<lua_Integer>(AddImage(std::move(bitmap)));
             if (!c.ok)
                 c.error = &why;
         }

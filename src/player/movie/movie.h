@@ -13,6 +13,7 @@
 #include "player/movie/store.h"
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -38,6 +39,9 @@ namespace player::movie
         // The stage's size and text extents in the window's pixels.
         virtual os::Size StageSize() = 0;
         virtual os::Size Measure(const std::wstring& text, const os::Font& font) = 0;
+        // `paint` drawn once into a picture of this many pixels (empty when it
+        // cannot be made).
+        virtual os::Bitmap Render(os::Size size, const std::function<void(os::ICanvas&)>& paint) = 0;
         // The DPI of the stage's window: a movie draws in 96-dpi units, which the
         // stage scales to it.
         virtual int Dpi() { return os::DefaultDpi; }
@@ -119,7 +123,19 @@ namespace player::movie
 
         struct Image
         {
-            os::Bitmap bitmap;
+            os::Bitmap bitmap; // empty once freed: its handle is not an image then
+        };
+        // What a layer's function draws, to be drawn again into the layer's picture.
+        class Recorder final : public os::ICanvas
+        {
+          public:
+            std::vector<std::function<void(os::ICanvas&)>> ops;
+            void FillRect(const os::Rect& r, os::Color c) override;
+            void FrameRect(const os::Rect& r, os::Color c) override;
+            void DrawBitmap(int x, int y, const os::Bitmap& b) override;
+            void DrawString(const std::string& text, const os::Rect& r, const os::Font& f, os::Color c, os::UINT flags) override;
+            void DrawIcon(int x, int y, os::IconHandle icon) override;
+            void DrawWideText(int x, int y, const std::wstring& text, const os::Font& f, os::Color c) override;
         };
         struct TimerSlot
         {
@@ -156,6 +172,12 @@ namespace player::movie
         std::uint32_t _nextLoad = 0;
         std::vector<Image> _images;
         std::size_t _imagePixels = 0;
+        std::size_t _imageCount = 0; // not freed
+        Recorder _recorder;
+        // Keeps a picture (its memory reserved by the caller) in a free slot or a
+        // new one; its handle.
+        std::size_t AddImage(os::Bitmap bitmap);
+        void FreeImage(std::size_t handle);
         bool _animating = false;
         bool _paused = false;
         bool _failed = false;
@@ -186,6 +208,14 @@ namespace player::movie
     };
 
     inline constexpr int MaxImageSide = 4096;
+    // Pictures a movie may keep at once (loaded images and layers), and their pixels.
+    inline constexpr std::size_t MaxImages = 64;
+    inline constexpr std::size_t MaxImagePixels = 8u << 20;
+    // What a kept picture counts against the movie's memory.
+    inline constexpr std::size_t ImageBytes(std::size_t pixels)
+    {
+        return pixels * 4 + 64;
+    }
 
     // A JPEG or 24/32-bit BMP; an empty bitmap (and the reason) for anything else or
     // anything larger than MaxImageSide pixels a side.

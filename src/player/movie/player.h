@@ -59,6 +59,10 @@ namespace player::movie
         os::Size StageSize() override;
         int Dpi() override;
         os::Size Measure(const std::wstring& text, const os::Font& font) override;
+        os::Bitmap Render(os::Size size, const std::function<void(os::ICanvas&)>& paint) override
+        {
+            return _os.windows.Render(size, paint);
+        }
         void SetCursor(bool hand) override;
         bool StartLoad(std::uint32_t id, const std::string& url, std::size_t maxBytes, bool followRedirects) override;
         void CancelLoad(std::uint32_t id) override;

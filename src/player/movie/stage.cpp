@@ -57,6 +57,7 @@ namespace player::movie
         constexpr lua_Integer LoadCost = 20'000;    // a download started
         constexpr lua_Integer StoreCost = 20'000;   // a store written (the registry)
         constexpr lua_Integer FSCommandCost = 1000; // an FS command raised
+        constexpr lua_Integer LayerCost = 1000;     // a picture rendered (and one per 64 pixels)
 
         // Charges the turn, or unwinds the movie when its budget is spent.
         void Pay(lua_State* L, lua_Integer units)
@@ -177,7 +178,7 @@ namespace player::movie
         static os::ICanvas& Canvas(lua_State* L, Movie& m, const char* what)
         {
             if (!m._canvas)
-                luaL_error(L, "%s draws only inside the paint callback", what);
+                luaL_error(L, "%s draws only inside the paint callback or a layer's function", what);
             return *m._canvas;
         }
 
@@ -300,7 +301,8 @@ namespace player::movie
         static const os::Bitmap* ImageArg(lua_State* L, Movie& m, int i)
         {
             const lua_Integer handle = luaL_checkinteger(L, i);
-            if (handle < 1 || handle > static_cast<lua_Integer>(m._images.size()))
+            if (handle < 1 || handle > static_cast<lua_Integer>(m._images.size()) ||
+                m._images[static_cast<std::size_t>(handle - 1)].bitmap.Empty())
                 luaL_error(L, "not an image");
             return &m._images[static_cast<std::size_t>(handle - 1)].bitmap;
         }
@@ -315,6 +317,78 @@ namespace player::movie
             // At its place on the scaled stage, pixel for pixel: never stretched.
             const int dpi = Dpi(m);
             Guard([&] { canvas.DrawBitmap(ToPixels(x, dpi), ToPixels(y, dpi), *b); });
+            return 0;
+        }
+
+        // A picture the movie draws once and shows again and again with stage.image:
+        // `draw` runs at once with stage.fill, text and image drawing into it, and
+        // the host renders that drawing into a picture of the stage's pixels.
+        static int Layer(lua_State* L)
+        {
+            Movie& m = Live(L, LayerCost);
+            const lua_Number wn = luaL_checknumber(L, 1), hn = luaL_checknumber(L, 2);
+            luaL_checktype(L, 3, LUA_TFUNCTION);
+            if (m._canvas == &m._recorder)
+                return luaL_error(L, "stage.layer inside a layer's function");
+            if (!(wn >= 1 && wn <= MaxImageSide && hn >= 1 && hn <= MaxImageSide))
+                return luaL_error(L, "a layer is 1 to %d units a side", MaxImageSide);
+            const int dpi = Dpi(m);
+            const int w = ToPixels(static_cast<int>(wn), dpi), h = ToPixels(static_cast<int>(hn), dpi);
+            const std::size_t pixels = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+            if (m._imageCount >= MaxImages || m._imagePixels + pixels > MaxImagePixels)
+            {
+                lua_pushnil(L);
+                lua_pushliteral(L, "too many images");
+                return 2;
+            }
+            Pay(L, static_cast<lua_Integer>(pixels / 64));
+            if (!m._sandbox.Reserve(ImageBytes(pixels)))
+                Sandbox::Unwind(L); // the movie has no memory left for it
+            os::ICanvas* const outer = m._canvas;
+            m._recorder.ops.clear();
+            m._canvas = &m._recorder;
+            lua_pushvalue(L, 3);
+            const int status = lua_pcall(L, 0, 0, 0);
+            m._canvas = outer;
+            lua_Integer handle = 0;
+            Guard(
+                [&]
+                {
+                    if (status == LUA_OK)
+                    {
+                        os::Bitmap b = m._host->Render({ w, h },
+                                                       [&](os::ICanvas& canvas)
+                                                       {
+                                                           for (const auto& op : m._recorder.ops)
+                                                               op(canvas);
+                                                       });
+                        if (!b.Empty())
+                            handle = static_cast<lua_Integer>(m.AddImage(std::move(b)));
+                    }
+                    m._recorder.ops.clear();
+                });
+            if (handle == 0)
+                m._sandbox.Unreserve(ImageBytes(pixels));
+            if (status != LUA_OK)
+                return lua_error(L); // the function's own error, or the end of the movie, goes on
+            if (handle == 0)
+            {
+                lua_pushnil(L);
+                lua_pushliteral(L, "the layer could not be made");
+                return 2;
+            }
+            lua_pushinteger(L, handle);
+            return 1;
+        }
+
+        // Lets a picture (an image or a layer) go: its handle is no image after.
+        static int Free(lua_State* L)
+        {
+            Movie& m = Live(L);
+            const lua_Integer handle = luaL_checkinteger(L, 1);
+            if (m._canvas == &m._recorder)
+                return luaL_error(L, "stage.free inside a layer's function");
+            Guard([&] { m.FreeImage(static_cast<std::size_t>(std::max<lua_Integer>(handle, 0))); });
             return 0;
         }
 
@@ -672,6 +746,8 @@ namespace player::movie
             { "load_text", Stage::LoadText },
             { "load_image", Stage::LoadImage },
             { "image_size", Stage::ImageSize },
+            { "layer", Stage::Layer },
+            { "free", Stage::Free },
             { "store_get", Stage::StoreGet },
             { "store_set", Stage::StoreSet },
             { "trace", Stage::Print },
