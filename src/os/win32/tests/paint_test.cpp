@@ -127,6 +127,37 @@ namespace os::win32::test
         EXPECT_EQ(s.At(0, 0), kWhite);
     }
 
+    // A rendered picture holds what was drawn, white around it, and shows pixel for
+    // pixel where a canvas draws it; a size of nothing gives nothing.
+    TEST(CanvasTest, ARenderedPictureHoldsItsDrawingAndShowsItExactly)
+    {
+        FontCache fonts;
+        const Bitmap b = RenderBitmap(fonts, { 6, 4 },
+                                      [](ICanvas& c)
+                                      {
+                                          c.FillRect({ 1, 1, 3, 3 }, Rgb(0x11, 0x22, 0x33));
+                                          c.DrawWideText(0, 0, L"", { "Arial", -10, false }, Rgb(0, 0, 0));
+                                      });
+        ASSERT_EQ(b.width, 6);
+        ASSERT_EQ(b.height, 4);
+        ASSERT_EQ(b.pixels.size(), 24u);
+        EXPECT_EQ(b.pixels[0], kWhite) << "white first";
+        EXPECT_EQ(b.pixels[1 * 6 + 1], 0x112233u);
+        EXPECT_EQ(b.pixels[2 * 6 + 2], 0x112233u);
+        EXPECT_EQ(b.pixels[3 * 6 + 3], kWhite);
+
+        Surface s(10, 10);
+        GdiCanvas canvas(s.Dc(), fonts);
+        canvas.FillRect({ 0, 0, 10, 10 }, Rgb(0, 0, 0));
+        canvas.DrawBitmap(2, 3, b);
+        EXPECT_EQ(s.At(3, 4), 0x112233u);
+        EXPECT_EQ(s.At(2, 3), kWhite);
+        EXPECT_EQ(s.At(8, 3), 0x000000u) << "nothing beyond its width";
+
+        EXPECT_TRUE(RenderBitmap(fonts, { 0, 4 }, [](ICanvas&) {}).Empty());
+        EXPECT_TRUE(RenderBitmap(fonts, { 20000, 4 }, [](ICanvas&) {}).Empty());
+    }
+
     TEST(CanvasTest, TextIsDrawnInItsColourOnATransparentBackgroundInsideItsRectangle)
     {
         Surface s(120, 40);
