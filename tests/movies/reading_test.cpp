@@ -299,4 +299,27 @@ TEST_F(ReadingTest, NothingMovesWhileLockedCoveredOrWithTheDisplayOffAndScrollin
         EXPECT_NEAR(Drawn(item)->left, at->left, 3) << c.what << ": on from where it stood";
         EXPECT_TRUE(Moves()) << c.what;
     }
+
+    // Wholly under another window the stage gets no paint (no compositor, as under
+    // Wine): its frames stop half a second later, and the paint of its uncovering
+    // brings them back.
+    const std::string item = Items().at(1);
+    const auto at = Drawn(item);
+    os::WindowParams params;
+    params.className = "Cover";
+    params.style = os::ws::popup | os::ws::visible;
+    params.exStyle = os::ws_ex::topmost;
+    params.bounds = s.desktop.windows.GetWindowRect(s.tick->Handle());
+    const os::Hwnd cover = s.desktop.windows.Create(params, nullptr);
+    const int painted = s.desktop.windows.PaintCount(s.MovieWindow());
+    s.Advance(600);
+    const std::size_t timers = s.desktop.windows.TimerCount();
+    s.Advance(3000);
+    EXPECT_EQ(s.desktop.windows.PaintCount(s.MovieWindow()), painted);
+    EXPECT_LT(s.desktop.windows.TimerCount(), timers + 1);
+    s.desktop.windows.Destroy(cover);
+    s.Advance(20);
+    ASSERT_TRUE(Drawn(item));
+    EXPECT_NEAR(Drawn(item)->left, at->left - 30, 4) << "on from where its frames stopped";
+    EXPECT_TRUE(Moves());
 }

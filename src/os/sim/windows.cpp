@@ -89,6 +89,29 @@ namespace os::sim
         return w ? w->hwnd : Hwnd{};
     }
 
+    // Wholly under a visible top-level window above its own: as without a desktop
+    // compositor (Wine, and Windows without one), such a window gets no WM_PAINT
+    // until something of it shows again.
+    bool SimWindows::Covered(const Window& w) const
+    {
+        const Rect r = ScreenRect(w);
+        if (r.Width() <= 0 || r.Height() <= 0)
+            return false;
+        const Hwnd top = TopLevelOf(w.hwnd);
+        for (Hwnd above : _zorder)
+        {
+            if (above == top)
+                return false;
+            const Window* a = Find(above);
+            if (!a || !(a->style & ws::visible) || a->destroying)
+                continue;
+            const Rect c = a->rect;
+            if (c.left <= r.left && c.top <= r.top && c.right >= r.right && c.bottom >= r.bottom)
+                return true;
+        }
+        return false;
+    }
+
     bool SimWindows::Visible(const Window& w) const
     {
         const Window* cur = &w;
@@ -334,7 +357,7 @@ namespace os::sim
         }
         for (auto& [hwnd, w] : _windows)
         {
-            if (w->invalid && Visible(*w) && !w->destroying)
+            if (w->invalid && Visible(*w) && !w->destroying && !Covered(*w))
             {
                 Hwnd target = hwnd;
                 Dispatch({ target, wm::paint, 0, 0 }, true);

@@ -334,6 +334,7 @@ namespace os::sim
         Point ClientOrigin(const Window& w) const;
         Hwnd TopLevelOf(Hwnd hwnd) const;
         bool Visible(const Window& w) const; // itself and every ancestor
+        bool Covered(const Window& w) const; // wholly under a top-level window above its own
         void Activate(Hwnd top, int how);
         void PlaceInZOrder(Window& w, Hwnd insertAfter);
         LRESULT Dispatch(const Msg& msg, bool posted);

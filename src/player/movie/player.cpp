@@ -288,7 +288,7 @@ namespace player::movie
 
     void MoviePlayer::UpdateFrames()
     {
-        const bool run = _wantFrames && !_state.paused && !_state.hidden && !_closing && _movie;
+        const bool run = _wantFrames && !_state.paused && !_state.hidden && !_unseen && !_closing && _movie;
         if (run == _framesRunning)
             return;
         _framesRunning = run;
@@ -436,8 +436,10 @@ namespace player::movie
 
     void MoviePlayer::Redraw()
     {
-        if (!_closing)
-            _os.windows.InvalidateRect(_hwnd, nullptr);
+        if (_closing)
+            return;
+        _os.windows.InvalidateRect(_hwnd, nullptr);
+        _paintAwaited = true;
     }
 
     void MoviePlayer::Animate(bool on)
@@ -595,6 +597,13 @@ namespace player::movie
         {
         case os::wm::paint:
         {
+            _paintAwaited = false;
+            _unpaintedFrames = 0;
+            if (_unseen)
+            {
+                _unseen = false; // something of the stage shows again
+                UpdateFrames();
+            }
             const auto movie = _movie;
             const auto alive = _alive;
             _os.windows.Paint(hwnd,
@@ -614,6 +623,14 @@ namespace player::movie
                 return 0; // an entry is under way: the timer comes again
             if (wParam == FrameTimer)
             {
+                if (!_paintAwaited)
+                    _unpaintedFrames = 0;
+                else if (++_unpaintedFrames >= UnseenFrames)
+                {
+                    _unseen = true; // the paints the frames asked for do not come
+                    UpdateFrames();
+                    return 0;
+                }
                 const os::DWORD now = _os.system.GetTickCount();
                 const unsigned ms = std::min<unsigned>(now - _lastFrame, 1000);
                 _lastFrame = now;

@@ -16,6 +16,8 @@ namespace player::movie
     inline constexpr long PlayerVersion = 0x000A0000; // 10.0: the major version in bits 16-23
     inline constexpr os::DWORD LoadTimeoutMs = 30000;
     inline constexpr os::UINT FrameMs = 17; // just under 60 frames a second
+    // Frames in a row whose paint did not come before frames stop (half a second).
+    inline constexpr int UnseenFrames = 30;
 
     class MoviePlayer final : public os::IPlayer, private os::IWindowProcedure, private StageHost
     {
@@ -134,6 +136,11 @@ namespace player::movie
         bool _focused = false;
         bool _reading = false;
         bool _stateWaiting = false; // changed while an entry ran
+        // A window wholly covered gets no paint (without a desktop compositor): once
+        // frames have asked for paints that did not come, frames stop until one does.
+        bool _paintAwaited = false;
+        int _unpaintedFrames = 0;
+        bool _unseen = false;
         // The headline the movie named last in a turn, and the one the host heard.
         std::optional<std::pair<std::string, std::string>> _headline;
         std::pair<std::string, std::string> _heardHeadline;
