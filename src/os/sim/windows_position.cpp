@@ -437,8 +437,7 @@ namespace os::sim
         Bitmap b;
         b.width = size.cx;
         b.height = size.cy;
-        b.pixels.assign(static_cast<std::size_t>(size.cx) * static_cast<std::size_t>(size.cy), 0xFFFFFF);
-        b.name = "rendered";
+        b.name = "rendered"; // the drawing, not pixels: a paint that shows it records the drawing
         b.drawing = std::make_shared<const std::vector<PaintOp>>(std::move(canvas.ops));
         return b;
     }

@@ -332,7 +332,7 @@ namespace player::movie
 
     std::size_t Movie::AddImage(os::Bitmap bitmap)
     {
-        _imagePixels += bitmap.pixels.size();
+        _imagePixels += static_cast<std::size_t>(bitmap.width) * static_cast<std::size_t>(bitmap.height);
         ++_imageCount;
         for (std::size_t i = 0; i < _images.size(); ++i)
             if (_images[i].bitmap.Empty())
@@ -349,9 +349,10 @@ namespace player::movie
         if (handle < 1 || handle > _images.size() || _images[handle - 1].bitmap.Empty())
             return;
         os::Bitmap& b = _images[handle - 1].bitmap;
-        _imagePixels -= b.pixels.size();
+        const std::size_t pixels = static_cast<std::size_t>(b.width) * static_cast<std::size_t>(b.height);
+        _imagePixels -= pixels;
         --_imageCount;
-        _sandbox.Unreserve(ImageBytes(b.pixels.size()));
+        _sandbox.Unreserve(ImageBytes(pixels));
         b = {};
     }
 

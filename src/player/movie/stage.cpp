@@ -311,7 +311,7 @@ namespace player::movie
         {
             Movie& m = Live(L);
             const os::Bitmap* b = ImageArg(L, m, 1);
-            Pay(L, static_cast<lua_Integer>(b->pixels.size() / 64));
+            Pay(L, static_cast<lua_Integer>(static_cast<std::size_t>(b->width) * static_cast<std::size_t>(b->height) / 64));
             const int x = Coordinate(L, 2), y = Coordinate(L, 3);
             os::ICanvas& canvas = Canvas(L, m, "stage.image");
             // At its place on the scaled stage, pixel for pixel: never stretched.
