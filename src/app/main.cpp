@@ -22,13 +22,14 @@ namespace app
           ProgressLabel(*this, "ProgressLabel"), Timer1(app, "Timer1"), Timer2(app, "Timer2"),
           fsCommandTimer(app, "fsCommandTimer"), PopupMenu1(app, "PopupMenu1"),
           SetNewsPreferences1(app, "SetNewsPreferences1", "Set News &Preferences..."), Reload1(app, "Reload1", "&Reload"),
+          ReadHeadlines1(app, "ReadHeadlines1", "Read headlines"), PauseScrolling1(app, "PauseScrolling1", "Pause scrolling"),
           N4(app, "N4", "-"), Docking1(app, "Docking1", "&Docking"), Undocke1(app, "Undocke1", "Undocked"),
           DockTop1(app, "DockTop1", "Top"), DockBottom1(app, "DockBottom1", "Bottom"), N3(app, "N3", "-"),
           StayonTop1(app, "StayonTop1", "Always on &top"), LaunchatStartup1(app, "LaunchatStartup1", "&Launch at startup"),
           N2(app, "N2", "-"), Help1(app, "Help1", "&Help"),
           AbouttheNorvaleVodazovOvarar1(app, "AbouttheNorvaleVodazovOvarar1", "&About the Norvale Desktop Ticker"),
           N1(app, "N1", "-"), Exit1(app, "Exit1", "E&xit"), TrayIconData(app.Os(), TrayIconId, TrayCallbackMessage),
-          _players(players), _fetches(app.Os().downloads)
+          _players(players), _fetches(app.Os().downloads), _nameTimer(app, "NameTimer")
     {
         BuildLayout();
         BuildMenu();
@@ -40,6 +41,7 @@ namespace app
     {
         // The window goes while this class still handles its messages; the player
         // controls go with it.
+        WatchSession(false);
         DestroyHandle();
         SponsorFlash.reset();
         Flash.reset();
@@ -85,13 +87,16 @@ namespace app
         fsCommandTimer.SetEnabled(false);
         fsCommandTimer.SetInterval(800);
         fsCommandTimer.SetOnTimer([this](forms::Timer& t) { fsCommandTimerTimer(t); });
+        _nameTimer.SetEnabled(false);
+        _nameTimer.SetInterval(AnnounceIntervalMs);
+        _nameTimer.SetOnTimer([this](forms::Timer&) { NameTimerTimer(); });
     }
 
     void TtickForm::BuildMenu()
     {
         auto& items = PopupMenu1.Items();
-        for (forms::MenuItem* item : { &SetNewsPreferences1, &Reload1, &N4, &Docking1, &N3, &StayonTop1, &LaunchatStartup1, &N2,
-                                       &Help1, &AbouttheNorvaleVodazovOvarar1, &N1, &Exit1 })
+        for (forms::MenuItem* item : { &SetNewsPreferences1, &Reload1, &ReadHeadlines1, &PauseScrolling1, &N4, &Docking1, &N3,
+                                       &StayonTop1, &LaunchatStartup1, &N2, &Help1, &AbouttheNorvaleVodazovOvarar1, &N1, &Exit1 })
             items.Add(*item);
         for (forms::MenuItem* item : { &Undocke1, &DockTop1, &DockBottom1 })
         {
@@ -106,6 +111,14 @@ namespace app
         Reload1.OnClick = [this](forms::MenuItem& sender)
         {
             Reload1Click(sender);
+        };
+        ReadHeadlines1.OnClick = [this](forms::MenuItem&)
+        {
+            ReadHeadlines1Click();
+        };
+        PauseScrolling1.OnClick = [this](forms::MenuItem&)
+        {
+            PauseScrolling1Click();
         };
         LaunchatStartup1.OnClick = [this](forms::MenuItem& sender)
         {
@@ -189,11 +202,15 @@ namespace app
         }
 
         LoadStartupSetting();
+        LoadReadingSettings();
         SetSlideEffect(false);
         SetMaxWidth(10000);
         ApplyStripMetrics();
 
         TrayIconData.Add(Handle(), windows.LoadAppIcon(16), App().Title());
+        windows.SetAccessible(Handle(), &_accessible);
+        WatchSession(true);
+        ApplyContrast();
         StartTime = Os().process.GetLocalTime();
         StayonTop1.SetChecked(AlwaysOnTop());
         if (IsLargeFonts())
@@ -229,6 +246,27 @@ namespace app
         case TrayCallbackMessage: TrayIconCallback(lParam); break; // then the inherited handling
         case os::wm::displaychange: WMDisplayChange(wParam, lParam); return 0;
         case FetchMessage: FetchArrived(static_cast<std::uint32_t>(wParam)); return 0;
+        case os::wm::settingchange: SettingChange(); break;
+        case os::wm::wtssession_change:
+            if (wParam == os::wts::session_lock || wParam == os::wts::session_unlock)
+            {
+                _sessionLocked = wParam == os::wts::session_lock;
+                ApplyStageState();
+            }
+            return 0;
+        case os::wm::powerbroadcast:
+            if (wParam == os::pbt::powersettingchange)
+            {
+                _displayOff = lParam == os::displaystate::off;
+                ApplyStageState();
+                return 1;
+            }
+            break;
+        case os::wm::activate:
+            // The window the user came from gets the keyboard back after reading.
+            if (os::LoWord(wParam) != os::wa::inactive && lParam != 0)
+                _returnFocus = os::Hwnd{ lParam };
+            break;
         case os::wm::windowposchanging: WMWindowPosChanging(*reinterpret_cast<os::WindowPos*>(lParam)); break;
         // The user's drag, not the program's own placement: only then does the strip
         // snap to the panel. The flag drops before the toolbar docks at the drag's end.
@@ -354,6 +392,7 @@ namespace app
     {
         _quitting = true;
         _fetches.CancelAll(); // no answer reaches a strip on its way out
+        WatchSession(false);
         DoRunOnStartup(LaunchatStartup1.Checked());
         SaveSettings();
         TrayIconData.Remove();

@@ -15,6 +15,9 @@
 //                       and always on top
 //   main_menu.cpp       the context menu, its three triggers and the preferences
 //                       panel's place next to the strip
+//   main_reading.cpp    reading the strip: the headline shown (screen readers, the
+//                       icon's tip), the keyboard, the pause, the system's motion
+//                       and contrast, and no frames while nothing can be seen
 #pragma once
 
 #include "app/fetch.h"
@@ -37,6 +40,8 @@ namespace app
     constexpr int TickerHeight = 25;
     constexpr int GrabWidth = 10;
     constexpr int SponsorWidth = 59;
+    // The least time between two announcements of a new headline to screen readers.
+    constexpr os::UINT AnnounceIntervalMs = 3000;
 
     // The pointer shape number under which the hand is registered.
     constexpr int HandCursor = 32649;
@@ -65,6 +70,8 @@ namespace app
         forms::PopupMenu PopupMenu1;
         forms::MenuItem SetNewsPreferences1;
         forms::MenuItem Reload1;
+        forms::MenuItem ReadHeadlines1;
+        forms::MenuItem PauseScrolling1;
         forms::MenuItem N4;
         forms::MenuItem Docking1;
         forms::MenuItem Undocke1;
@@ -161,6 +168,19 @@ namespace app
         void PositionPrefsForm(int left, int top, bool force);
         TprefsForm* PrefsForm = nullptr; // made by the program entry when a player exists
 
+        // ---- reading the strip, the pause, motion and contrast
+        void ReadHeadlines1Click();
+        void PauseScrolling1Click();
+        // The headline the ticker movie presents now (empty before it names one).
+        const std::wstring& HeadlineText() const { return _headlineText; }
+        const std::wstring& HeadlineLink() const { return _headlineLink; }
+        // What the strip asks of its movies' stages now.
+        os::StageState StageStateNow();
+        void ApplyStageState();
+        // Nothing of the strip can be seen: a full-screen program covers it, the
+        // session is locked or the display is off.
+        bool Unseen() const { return _fullScreenApp || _sessionLocked || _displayOff; }
+
         // ---- placement, docking and always on top
         void ForceTickerOnScreen();
         void DockTop1Click(forms::MenuItem& sender);
@@ -168,6 +188,7 @@ namespace app
         void Undocke1Click(forms::MenuItem& sender);
         void StayonTop1Click(forms::MenuItem& sender);
         void OnAppBarStateChange(bool proposed, appbar::TAppBarEdge edge) override;
+        void OnAppBarFullScreenApp(bool open) override;
 
         os::LRESULT WndProc(os::UINT msg, os::WPARAM wParam, os::LPARAM lParam) override;
 
@@ -188,6 +209,8 @@ namespace app
         void ApplyStripMetrics();
         // The pictures, the grab handle and the status line at the strip's DPI.
         void LayoutForScale();
+        // The loading, failure and grab pictures at the strip's DPI and contrast.
+        void LoadStripPictures();
         void ApplyOnTop(bool onTop);
         void WMDisplayChange(os::WPARAM wParam, os::LPARAM lParam);
         void WMWindowPosChanging(os::WindowPos& pos);
@@ -199,6 +222,17 @@ namespace app
         void SponsorArrived(const Fetches::Answer& answer);
         void SponsorFailed(const std::string& why);
         void ShowSponsor(const std::string& feed, const std::string& page);
+        void WireReading(player::TShockwaveFlash& control);
+        void FlashHeadline(const std::wstring& text, const std::wstring& link);
+        void FlashKey(const std::wstring& key);
+        void AnnounceHeadline();
+        void NameTimerTimer();
+        void GiveFocusBack();
+        void LoadReadingSettings();
+        void SettingChange();
+        // The strip's own pieces in the colours of a high-contrast theme, or its own.
+        void ApplyContrast();
+        void WatchSession(bool watch);
 
         player::PlayerFactory& _players;
         Fetches _fetches;
@@ -210,5 +244,31 @@ namespace app
         bool _userMoving = false;        // inside the system's move or size loop: the user drags the strip
         int _layoutDpi = os::DefaultDpi; // the DPI the children were last laid out for
         int _statusTop = 5;              // the status line's top, a 96-dpi length
+
+        // What a screen reader reads of the strip.
+        class Accessible final : public os::IAccessibleContent
+        {
+          public:
+            explicit Accessible(TtickForm& form) : _form(form) {}
+            std::wstring AccessibleName() override;
+            std::wstring AccessibleValue() override;
+            std::wstring AccessibleDescription() override;
+            long AccessibleRole() override;
+            std::wstring DefaultActionName() override;
+            bool DoDefaultAction() override;
+
+          private:
+            TtickForm& _form;
+        };
+        Accessible _accessible{ *this };
+        forms::Timer _nameTimer;
+        std::wstring _headlineText, _headlineLink;
+        bool _namePending = false; // a change waits for the announcement's interval
+        bool _keyAnnounce = false; // a key stepped: its headline is told at once
+        os::Hwnd _returnFocus{};   // where Esc gives the keyboard back
+        bool _fullScreenApp = false;
+        bool _sessionLocked = false;
+        bool _displayOff = false;
+        bool _highContrastShown = false;
     };
 } // namespace app

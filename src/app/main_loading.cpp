@@ -41,12 +41,14 @@ namespace app
         {
             SponsorFSCommand(sender, command, args);
         };
+        WireReading(*Flash);
         Flash->SetBounds(0, 0, Width() - Scale(GrabWidth), Scale(TickerHeight));
         Flash->DoObjectVerb(os::oleiverb::show);
         Flash->SetMenu(false);
         SponsorFlash->SetBounds(0, Scale(30), 0, Scale(TickerHeight));
         SponsorFlash->DoObjectVerb(os::oleiverb::show);
         SponsorFlash->SetMenu(false);
+        ApplyStageState();
     }
 
     void TtickForm::StartLoad()
@@ -73,6 +75,8 @@ namespace app
         _fetches.CancelAll();
         _sponsorFeed.reset();
         ++_loads;
+        if (Flash)
+            Os().windows.SetAccessible(Flash->PlayerWindow(), nullptr);
         for (auto* control : { &Flash, &SponsorFlash })
         {
             if (*control)

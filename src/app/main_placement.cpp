@@ -70,16 +70,28 @@ namespace app
 
     void TtickForm::LayoutForScale()
     {
-        auto& process = Os().process;
-        const int dpi = Dpi();
-        _layoutDpi = dpi;
+        _layoutDpi = Dpi();
         Image2.SetBounds(0, 0, Scale(445), Scale(TickerHeight));
-        Image2.SetPicture(forms::LoadArtwork(process, "LOADING", dpi));
         OopsImage.SetBounds(0, 0, Scale(445), Scale(TickerHeight));
-        OopsImage.SetPicture(forms::LoadArtwork(process, "OOPS", dpi));
         GrabImage.SetBounds(ClientWidth() - Scale(GrabWidth), 0, Scale(GrabWidth), Scale(TickerHeight));
-        GrabImage.SetPicture(forms::LoadArtwork(process, "GRAB", dpi));
+        LoadStripPictures();
         ProgressLabel.SetBounds(GrabImage.Left() - Scale(329) - Scale(5), Scale(_statusTop), Scale(329), Scale(TickerHeight));
+    }
+
+    void TtickForm::LoadStripPictures()
+    {
+        auto& process = Os().process;
+        auto& system = Os().system;
+        const bool contrast = system.GetHighContrast();
+        const os::Color back = system.GetSysColor(os::color::window);
+        const os::Color fore = system.GetSysColor(os::color::windowtext);
+        const int dpi = Dpi();
+        for (auto [image, name] :
+             { std::pair{ &Image2, "LOADING" }, std::pair{ &OopsImage, "OOPS" }, std::pair{ &GrabImage, "GRAB" } })
+        {
+            os::Bitmap picture = forms::LoadArtwork(process, name, dpi);
+            image->SetPicture(contrast ? forms::TwoTone(std::move(picture), back, fore) : std::move(picture));
+        }
     }
 
     // The layout follows the new DPI before the window takes its new size, so that

@@ -25,6 +25,26 @@ namespace app
         return _added;
     }
 
+    void TrayIcon::SetTip(const std::wstring& tip)
+    {
+        constexpr std::size_t MaxTip = 127;
+        std::wstring cut = tip;
+        if (cut.size() > MaxTip)
+        {
+            std::size_t keep = MaxTip - 1;
+            // A surrogate pair stays whole.
+            if (cut[keep - 1] >= 0xD800 && cut[keep - 1] <= 0xDBFF)
+                --keep;
+            cut.resize(keep);
+            cut += L'\u2026';
+        }
+        if (cut == _data.wideTip)
+            return;
+        _data.wideTip = cut;
+        if (_added)
+            _os.shell.NotifyIcon(os::nim::modify, _data);
+    }
+
     void TrayIcon::Remove()
     {
         if (_added)

@@ -20,6 +20,9 @@ namespace app
 
         // NIM_ADD for this window with the icon and tip; true when the shell took it.
         bool Add(os::Hwnd window, os::IconHandle icon, const std::string& tip);
+        // The tip, cut to the 127 characters the shell shows (with an ellipsis when
+        // cut): NIM_MODIFY when added, kept for the next add otherwise.
+        void SetTip(const std::wstring& tip);
         // NIM_DELETE, when added.
         void Remove();
         bool Added() const { return _added; }

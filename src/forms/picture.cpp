@@ -94,4 +94,26 @@ namespace forms
         }
         return {};
     }
+
+    os::Bitmap TwoTone(os::Bitmap picture, os::Color dark, os::Color light)
+    {
+        // Colours are 0x00BBGGRR, pixels 0x00RRGGBB.
+        auto channel = [](os::Color c, int shift)
+        {
+            return static_cast<int>((c >> shift) & 0xFF);
+        };
+        const int dr = channel(dark, 0), dg = channel(dark, 8), db = channel(dark, 16);
+        const int lr = channel(light, 0), lg = channel(light, 8), lb = channel(light, 16);
+        for (std::uint32_t& p : picture.pixels)
+        {
+            const int r = static_cast<int>(p >> 16 & 0xFF), g = static_cast<int>(p >> 8 & 0xFF), b = static_cast<int>(p & 0xFF);
+            const int y = (r * 299 + g * 587 + b * 114) / 1000; // 0 .. 255
+            auto mix = [y](int from, int to)
+            {
+                return static_cast<std::uint32_t>(from + (to - from) * y / 255);
+            };
+            p = mix(dr, lr) << 16 | mix(dg, lg) << 8 | mix(db, lb);
+        }
+        return picture;
+    }
 } // namespace forms

@@ -27,4 +27,7 @@ namespace forms
     // The bitmap of the artwork for `dpi`; a missing scale falls back to the
     // next smaller one drawn.
     os::Bitmap LoadArtwork(os::IProcess& process, const std::string& name, int dpi);
+    // The picture in two colours, for a high-contrast theme: its darkest pixels
+    // take `dark`, its lightest `light` and the others a blend by their lightness.
+    os::Bitmap TwoTone(os::Bitmap picture, os::Color dark, os::Color light);
 } // namespace forms

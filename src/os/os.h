@@ -276,7 +276,8 @@ namespace os
         UINT flags = 0; // nif::
         UINT callbackMessage = 0;
         IconHandle icon{};
-        std::string tip;
+        std::string tip;      // in the system's code page
+        std::wstring wideTip; // when not empty, the tip instead of `tip`
     };
 
     class IShell
@@ -423,7 +424,7 @@ namespace os
         // or under the pointer while the stage is still).
         virtual void Headline(const std::wstring& /*text*/, const std::wstring& /*link*/) {}
         // A key of the stage's own (stagekey::) reached the control while it had
-        // the keyboard focus; the movie has had it first.
+        // the keyboard focus, before the movie gets it.
         virtual void Key(const std::wstring& /*key*/) {}
         // The control's window took or lost the keyboard focus.
         virtual void FocusChange(bool /*focused*/) {}

@@ -73,3 +73,17 @@ TEST(Picture, AnythingElseGivesNoPicture)
     EXPECT_TRUE(forms::DecodeBmp(offset, "offset").Empty());
     EXPECT_TRUE(forms::DecodeBmp({}, "empty").Empty());
 }
+
+TEST(Picture, TwoToneMapsDarkToLightOntoTheThemesColoursByLightness)
+{
+    os::Bitmap b;
+    b.width = 3;
+    b.height = 1;
+    b.pixels = { 0x000000, 0xFFFFFF, 0x808080 }; // 0x00RRGGBB
+    const os::Color dark = os::Rgb(0, 0, 128), light = os::Rgb(255, 255, 0);
+    const os::Bitmap t = forms::TwoTone(b, dark, light);
+    ASSERT_EQ(t.pixels.size(), 3u);
+    EXPECT_EQ(t.pixels[0], 0x000080u) << "black takes the dark colour";
+    EXPECT_EQ(t.pixels[1], 0xFFFF00u) << "white takes the light one";
+    EXPECT_EQ(t.pixels[2], 0x808040u) << "grey lies half-way: red and green rise, blue falls";
+}

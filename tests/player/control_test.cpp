@@ -261,6 +261,87 @@ stage.on("variable", function(name, value) stage.animate(value == "on") end)
     EXPECT_EQ(PlayerTimers(), 0u);
 }
 
+// The host's state: a paused or hidden stage gets no frames and no timer for
+// them, and goes on without a jump; the movie reads the state when told, after
+// the callback under way; keys reach the host, then the movie; the headline named
+// last in a turn reaches the host once.
+TEST_F(ControlTest, TheHostsStateHoldsFramesKeysReachHostAndMovieAndTheLastHeadlineOfATurnIsToldOnce)
+{
+    Play(R"lua(--!movie 1
+local log = {}
+stage.on("frame", function(ms) stage.set("ms", ms) end)
+stage.on("state", function()
+  local s = stage.state()
+  local c = s.colours
+  stage.set("state", tostring(s.paused) .. " " .. tostring(s.hidden) .. " " .. tostring(s.reduced_motion) .. " " ..
+    tostring(s.focused) .. " " .. tostring(s.reading) .. " " .. (c and string.format("%06X %06X", c.window, c.hot) or "-"))
+end)
+stage.on("key", function(k)
+  log[#log + 1] = k
+  stage.set("keys", table.concat(log, ","))
+  for i = 1, 1000 do stage.headline("step " .. i, "http://x.test/" .. i) end
+end)
+stage.on("variable", function(name, value)
+  if name == "go" then stage.animate(true) end
+end)
+stage.headline("first")
+stage.headline("first")
+)lua");
+    EXPECT_EQ(std::count(events.lines.begin(), events.lines.end(), "headline first"), 1);
+    player->SetVariable(L"go", L"1");
+    ASSERT_EQ(PlayerTimers(), 1u);
+
+    os::StageState st;
+    st.paused = true;
+    st.highContrast = true;
+    st.window = os::Rgb(0x12, 0x34, 0x56);
+    st.hotTrack = os::Rgb(0xFF, 0xFF, 0);
+    player->SetStageState(st);
+    EXPECT_EQ(Variable("state"), L"true false false false false 123456 FFFF00");
+    EXPECT_EQ(PlayerTimers(), 0u) << "no frames while paused";
+    const int paints = desktop.windows.PaintCount(player->Window());
+    desktop.Advance(3000);
+    EXPECT_EQ(desktop.windows.PaintCount(player->Window()), paints);
+    st = {};
+    st.hidden = true;
+    player->SetStageState(st);
+    EXPECT_EQ(PlayerTimers(), 0u) << "nor while nothing of it shows";
+    st.hidden = false;
+    st.reducedMotion = true;
+    player->SetStageState(st);
+    EXPECT_EQ(Variable("state"), L"false false true false false -");
+    ASSERT_EQ(PlayerTimers(), 1u);
+    desktop.Advance(40);
+    const std::wstring ms = Variable("ms");
+    EXPECT_LE(std::stoi(std::string(ms.begin(), ms.end())), 40) << "the held time is no frame";
+
+    auto& windows = desktop.windows;
+    windows.SetForegroundWindow(host);
+    windows.SetFocus(player->Window());
+    EXPECT_EQ(Variable("state"), L"false false true true false -") << "focused, not yet read";
+    events.lines.clear();
+    windows.KeyPress(os::vk::right);
+    EXPECT_EQ(Variable("state"), L"false false true true true -") << "a key starts reading";
+    ASSERT_EQ(events.lines.size(), 2u);
+    EXPECT_EQ(events.lines[0], "key right") << "the host hears the key before the movie";
+    EXPECT_EQ(events.lines[1], "headline step 1000 http://x.test/1000") << "one headline for the turn's thousand";
+    windows.KeyPress(os::vk::space);
+    windows.KeyPress(os::vk::return_);
+    windows.KeyPress('A');
+    EXPECT_EQ(Variable("keys"), L"right,space,enter");
+    windows.KeyPress(os::vk::escape);
+    EXPECT_EQ(Variable("state"), L"false false true true false -") << "Esc ends the reading";
+    player->StartReading();
+    EXPECT_EQ(Variable("state"), L"false false true true true -");
+    windows.SetFocus(host);
+    EXPECT_EQ(Variable("state"), L"false false true false false -") << "the focus gone, the reading too";
+    EXPECT_TRUE(events.Has("blur"));
+    player->Stop();
+    windows.SetFocus(player->Window());
+    windows.KeyPress(os::vk::left);
+    EXPECT_EQ(Variable("keys"), L"right,space,enter,escape") << "a stopped movie hears no key";
+}
+
 TEST_F(ControlTest, AMovieDrawsRectanglesUnicodeTextAndImages)
 {
     desktop.downloads.Serve(std::string(Base) + "logo.bmp", os::sim::DownloadResponse::Body(Bmp(4, 3, 255, 0, 0)));

@@ -49,6 +49,12 @@ namespace testing_support
             if (onReadyState)
                 onReadyState(state);
         }
+        void Headline(const std::wstring& text, const std::wstring& link) override
+        {
+            lines.push_back("headline " + Narrow(text) + (link.empty() ? "" : " " + Narrow(link)));
+        }
+        void Key(const std::wstring& key) override { lines.push_back("key " + Narrow(key)); }
+        void FocusChange(bool focused) override { lines.push_back(focused ? "focus" : "blur"); }
         // The FS commands only ("command args").
         std::vector<std::string> Commands() const
         {

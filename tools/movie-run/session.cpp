@@ -62,6 +62,8 @@ namespace movierun
         {
             return inner->GetVariable(name, value);
         }
+        os::HResult SetStageState(const os::StageState& state) override { return inner->SetStageState(state); }
+        os::HResult StartReading() override { return inner->StartReading(); }
 
       private:
         void FSCommand(const std::wstring& command, const std::wstring& args) override
@@ -70,6 +72,13 @@ namespace movierun
             _events.FSCommand(command, args);
         }
         void Progress(long percent) override { _events.Progress(percent); }
+        void Headline(const std::wstring& text, const std::wstring& link) override
+        {
+            _session.Note("headline", _name + ": " + WideToUtf8(text) + (link.empty() ? "" : " " + WideToUtf8(link)));
+            _events.Headline(text, link);
+        }
+        void Key(const std::wstring& key) override { _events.Key(key); }
+        void FocusChange(bool focused) override { _events.FocusChange(focused); }
         void ReadyStateChange(long state) override
         {
             if (state == 4)

@@ -10,6 +10,7 @@
 //   shell  the host opened something         trace  a movie's or the host's trace
 //   label  the strip's status line           prompt the update prompt showed
 //   box    a message box                     paint  what a movie drew (on request)
+//   headline  the headline a movie named (its text and link)
 #pragma once
 
 #include "app/main.h"

@@ -247,7 +247,10 @@ namespace os::sim
             if (data.flags & nif::icon)
                 it->second.icon = data.icon;
             if (data.flags & nif::tip)
+            {
                 it->second.tip = data.tip;
+                it->second.wideTip = data.wideTip;
+            }
             if (data.flags & nif::message)
                 it->second.callbackMessage = data.callbackMessage;
             return true;

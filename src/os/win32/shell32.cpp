@@ -43,7 +43,7 @@ namespace os::win32
         nid.uFlags = data.flags;
         nid.uCallbackMessage = data.callbackMessage;
         nid.hIcon = ToHicon(data.icon);
-        const std::wstring tip = Widen(data.tip);
+        const std::wstring tip = data.wideTip.empty() ? Widen(data.tip) : data.wideTip;
         const std::size_t length = std::min(tip.size(), std::size(nid.szTip) - 1);
         std::copy_n(tip.begin(), length, nid.szTip);
         nid.szTip[length] = L'\0';

@@ -308,14 +308,16 @@ namespace player::movie
         SetReading(key != os::stagekey::escape);
         if (!*alive)
             return;
+        // The host first: Space and Esc are its own (the pause, the keyboard given
+        // back), and a step it is told of is announced at once.
+        if (!Raise([&] { _events.Key(key); }))
+            return;
         if (_movie && _depth == 0)
         {
             const auto movie = _movie;
             const std::string name = WideToUtf8(key);
-            if (!Enter([&] { movie->Key(name.c_str()); }))
-                return;
+            Enter([&] { movie->Key(name.c_str()); });
         }
-        Raise([&] { _events.Key(key); });
     }
 
     // ------------------------------------------------------------ loading and running
@@ -649,14 +651,10 @@ namespace player::movie
             return 0;
         case os::wm::lbuttondown:
         {
-            // A click gives the stage the keyboard: the user reads it.
+            // A click gives the stage the keyboard; it holds still once a key is used.
             const auto alive = _alive;
             if (_os.windows.GetFocus() != hwnd)
                 _os.windows.SetFocus(hwnd);
-            if (!*alive)
-                return 0;
-            if (_focused)
-                SetReading(true);
             if (!*alive)
                 return 0;
             Pointer("down", lParam);

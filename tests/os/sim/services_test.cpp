@@ -101,7 +101,7 @@ TEST_F(SimServicesTest, TrayIconsAreAddedOnceAndLostWhenTheShellRestarts)
 {
     testing_support::Recorder rec(desktop.windows);
     const Hwnd h = desktop.windows.Create(testing_support::TopLevel({ 0, 0, 10, 10 }), &rec);
-    NotifyIconData icon{ h, 100, nif::message | nif::icon | nif::tip, wm::user + 1, {}, "Tip" };
+    NotifyIconData icon{ h, 100, nif::message | nif::icon | nif::tip, wm::user + 1, {}, "Tip", {} };
     EXPECT_TRUE(desktop.shell.NotifyIcon(nim::add, icon));
     EXPECT_FALSE(desktop.shell.NotifyIcon(nim::add, icon));
     desktop.shell.TrayEvent(h, 100, wm::rbuttondown);
