@@ -51,9 +51,11 @@ echo "1. the ticker comes up"
 program=$!
 
 echo "2. a screen reader reads the headlines and does the default action"
-if ! wine 'C:\norvale-a11y\headline_reader.exe' 'C:\norvale-a11y\headlines.txt' 90 >"$work/reader.log" 2>"$work/reader.err"; then
+code=0
+wine 'C:\norvale-a11y\headline_reader.exe' 'C:\norvale-a11y\headlines.txt' 90 >"$work/reader.log" 2>"$work/reader.err" || code=$?
+if [ "$code" -ne 0 ]; then
   sed 's/^/   reader: /' "$work/reader.log"
-  fail "$(grep -m1 '^FAIL' "$work/reader.err" || tail -n 3 "$work/reader.err")"
+  fail "$(sed -n '1s/^FAIL: //p' "$work/reader.err" | grep . || echo "the reader ended with exit code $code: $(tail -n 3 "$work/reader.err")")"
 fi
 sed 's/^/   /' "$work/reader.log"
 
@@ -65,7 +67,7 @@ matched=""
 while read -r link; do
   # The address itself, or with the ticker's own query added.
   case "$opened" in "$link" | "$link?"* | "$link&"*) matched=$link ;; esac
-done < <(sed -n 's/^opens //p' "$work/reader.log")
+done < <(sed -n 's/^opens //p' "$work/reader.log" | tr -d '\r')
 [ -n "$matched" ] || fail "the default action opened '$opened', not the named headline's address"
 
 close_ticker

@@ -133,7 +133,14 @@ namespace
         }
 
         IAccessible* Get() const { return _object; }
-        HWND Window() const { return _hwnd; }
+        // Asks the window anew next time: before the program gives the window its
+        // content, the object is the system's own (named after the window's title).
+        void Drop()
+        {
+            if (_object)
+                _object->Release();
+            _object = nullptr;
+        }
 
       private:
         bool Object(HRESULT& hr)
@@ -143,12 +150,6 @@ namespace
             hr = AccessibleObjectFromWindow(_hwnd, static_cast<DWORD>(OBJID_CLIENT), kIidAccessible,
                                             reinterpret_cast<void**>(&_object));
             return SUCCEEDED(hr) && _object;
-        }
-        void Drop()
-        {
-            if (_object)
-                _object->Release();
-            _object = nullptr;
         }
 
         HWND _hwnd;
@@ -191,7 +192,11 @@ namespace
             {
                 last = name;
                 const std::wstring key = Collapse(name);
-                if (headlines.count(key))
+                if (!headlines.count(key))
+                {
+                    stripReader.Drop();
+                }
+                else
                 {
                     if (first.empty())
                     {
