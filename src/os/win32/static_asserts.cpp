@@ -12,6 +12,8 @@
 #include <windows.h>
 
 #include <ole2.h>
+
+#include <oleacc.h>
 #include <shellapi.h>
 #include <windowsx.h>
 #include <winerror.h>
@@ -199,6 +201,16 @@ namespace os::win32
     static_assert(Same(dt::left, DT_LEFT) && Same(dt::center, DT_CENTER) && Same(dt::right, DT_RIGHT) &&
                   Same(dt::vcenter, DT_VCENTER) && Same(dt::wordbreak, DT_WORDBREAK) && Same(dt::singleline, DT_SINGLELINE) &&
                   Same(dt::noprefix, DT_NOPREFIX));
+
+    // ------------------------------------------------------------------ assistive technology, session, power
+
+    static_assert(Same(winevent::object_focus, EVENT_OBJECT_FOCUS) && Same(winevent::object_namechange, EVENT_OBJECT_NAMECHANGE));
+    static_assert(Same(objid::client, OBJID_CLIENT) && Same(objid::childid_self, CHILDID_SELF));
+    static_assert(Same(role::statictext, ROLE_SYSTEM_STATICTEXT) && Same(role::animation, ROLE_SYSTEM_ANIMATION));
+    static_assert(Same(wts::session_lock, WTS_SESSION_LOCK) && Same(wts::session_unlock, WTS_SESSION_UNLOCK));
+    static_assert(Same(pbt::powersettingchange, PBT_POWERSETTINGCHANGE));
+    static_assert(Same(wm::getobject, WM_GETOBJECT) && Same(wm::powerbroadcast, WM_POWERBROADCAST) &&
+                  Same(wm::wtssession_change, WM_WTSSESSION_CHANGE));
 
     // ------------------------------------------------------------------ shell
 

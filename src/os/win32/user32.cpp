@@ -1,7 +1,9 @@
 #include "os/win32/user32.h"
 
+#include "os/win32/accessible.h"
 #include "os/win32/common.h"
 #include "os/win32/dpi.h"
+#include "os/win32/notifications.h"
 
 #include <algorithm>
 #include <cctype>
@@ -30,6 +32,10 @@ namespace os::win32
         // IWindowProcedure arrives in CREATESTRUCT at WM_NCCREATE and is kept in the
         // window's user data until WM_NCDESTROY. Messages sent before WM_NCCREATE
         // (WM_GETMINMAXINFO of an overlapped window) get the default handling.
+        // The backend answers a screen reader's WM_GETOBJECT for the client of a
+        // window with accessible content itself, and hands the display's power state
+        // on in the seam's form; at WM_NCDESTROY it lets go of what it keeps for the
+        // window.
         LRESULT CALLBACK Trampoline(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         {
             if (msg == WM_NCCREATE)
@@ -37,13 +43,44 @@ namespace os::win32
                 const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
                 SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
             }
+            if (msg == WM_GETOBJECT)
+            {
+                LRESULT answer = 0;
+                if (AnswerGetObject(hwnd, wParam, lParam, answer))
+                    return answer;
+            }
+            if (msg == WM_POWERBROADCAST)
+            {
+                LPARAM state = 0;
+                switch (ReadPowerBroadcast(wParam, lParam, state))
+                {
+                case PowerMessage::pass: break;
+                case PowerMessage::translate: lParam = state; break;
+                case PowerMessage::withhold:
+                    // The program registers for no other setting, and the seam's
+                    // form of this message carries only the display's state.
+                    return DefWindowProcW(hwnd, msg, wParam, lParam);
+                }
+            }
             auto* proc = reinterpret_cast<IWindowProcedure*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
             if (!proc)
                 return DefWindowProcW(hwnd, msg, wParam, lParam);
             const LRESULT result = proc->WindowProc(FromHwnd(hwnd), msg, wParam, lParam);
             if (msg == WM_NCDESTROY)
+            {
                 SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+                DetachAccessible(hwnd);
+                ReleaseNotifications(hwnd);
+            }
             return result;
+        }
+
+        // A window of the program's own classes, made on this thread: the only
+        // windows whose destruction the trampoline sees.
+        bool IsOwnWindow(HWND hwnd)
+        {
+            return ::IsWindow(hwnd) && GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId() &&
+                   reinterpret_cast<WNDPROC>(GetClassLongPtrW(hwnd, GCLP_WNDPROC)) == Trampoline;
         }
 
         HICON LoadOwnIcon(HINSTANCE instance, int size)
@@ -61,6 +98,7 @@ namespace os::win32
             UnregisterClassW(name.c_str(), _instance);
         for (const auto& [size, icon] : _appIcons)
             DestroyIcon(icon);
+        ReleaseAccessibilityCom();
     }
 
     // ------------------------------------------------------------------ creation and destruction
@@ -473,28 +511,39 @@ namespace os::win32
         return DpiFunctions::Get().ForWindow(ToHwnd(hwnd));
     }
 
-    // Accessible objects, the session's and the display's notifications: not yet
-    // answered on Windows.
-    void Win32Windows::SetAccessible(Hwnd, IAccessibleContent*) {}
+    void Win32Windows::SetAccessible(Hwnd hwnd, IAccessibleContent* content)
+    {
+        // Clearing is always allowed; content is kept only for a window whose
+        // destruction will let go of it.
+        if (!content || IsOwnWindow(ToHwnd(hwnd)))
+            AttachAccessible(ToHwnd(hwnd), content);
+    }
 
     void Win32Windows::NotifyWinEvent(DWORD event, Hwnd hwnd, long idObject, long idChild)
     {
         ::NotifyWinEvent(event, ToHwnd(hwnd), idObject, idChild);
     }
 
-    bool Win32Windows::RegisterSessionNotification(Hwnd)
+    // Registered only for windows whose destruction releases the registration.
+    bool Win32Windows::RegisterSessionNotification(Hwnd hwnd)
     {
-        return false;
+        return IsOwnWindow(ToHwnd(hwnd)) && os::win32::RegisterSessionNotification(ToHwnd(hwnd));
     }
 
-    void Win32Windows::UnregisterSessionNotification(Hwnd) {}
-
-    bool Win32Windows::RegisterDisplayStateNotification(Hwnd)
+    void Win32Windows::UnregisterSessionNotification(Hwnd hwnd)
     {
-        return false;
+        os::win32::UnregisterSessionNotification(ToHwnd(hwnd));
     }
 
-    void Win32Windows::UnregisterDisplayStateNotification(Hwnd) {}
+    bool Win32Windows::RegisterDisplayStateNotification(Hwnd hwnd)
+    {
+        return IsOwnWindow(ToHwnd(hwnd)) && os::win32::RegisterDisplayStateNotification(ToHwnd(hwnd));
+    }
+
+    void Win32Windows::UnregisterDisplayStateNotification(Hwnd hwnd)
+    {
+        os::win32::UnregisterDisplayStateNotification(ToHwnd(hwnd));
+    }
 
     HICON Win32Windows::AppIcon(int size)
     {
