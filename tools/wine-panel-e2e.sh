@@ -38,7 +38,7 @@ xdotool mousemove 798 112 click 3
 within 5 light 805 150 || fail "no menu right of and below the pointer"
 dark 790 150 || fail "the menu does not start at the pointer"
 xdotool key d
-within 5 light 1020 180 || fail "the Docking submenu did not open"
+within 5 light 1070 222 || fail "the Docking submenu did not open"
 [ -n "$shots" ] && import -window root -crop 1280x320+0+0 +repage "$shots/context-menu.png"
 
 echo "2. Top docks the strip"
