@@ -15,7 +15,8 @@
 # BENCH_ONLY (a comma-separated list of the names above) runs only those. It builds
 # what it measures first (both builds, with the tests), unless BENCH_BUILD=0 (then
 # build-win's ticker.exe and bench/ and build-native's content-server must be there). Figures go to
-# docs/performance.md by hand, with the machine they ran on.
+# docs/performance.md by hand, with the machine they ran on. Each Wine run holds
+# /tmp/ticker-wine.lock, the lock of everything that uses port 8421 and Wine.
 #   usage: tools/bench.sh [RUNS]      (default 5; BENCH_SECONDS default 60,
 #                                      BENCH_IDLE_SECONDS default 30)
 set -euo pipefail
@@ -52,14 +53,14 @@ echo "$(nproc) cores, $(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuin
 
 if wanted startup; then
   echo "== start-up under Wine"
-  bench/wine/startup.sh build-win "$runs"
+  flock /tmp/ticker-wine.lock bench/wine/startup.sh build-win "$runs"
 fi
 
 if wanted scrolling; then
   echo "== CPU over $seconds s of scrolling"
   ticker=() bare=() peak=()
   for i in $(seq "$runs"); do
-    out=$(bench/wine/measure.sh build-win/ticker.exe "$seconds" news bare)
+    out=$(flock /tmp/ticker-wine.lock bench/wine/measure.sh build-win/ticker.exe "$seconds" news bare)
     echo "$out" | sed "s/^/run $i: /"
     ticker+=("$(echo "$out" | awk '$1 == "news" { print $3 }')")
     bare+=("$(echo "$out" | awk '$1 == "bare" { print $3 }')")
@@ -75,7 +76,7 @@ if wanted idle; then
   cases=(paused idle covered idle-covered)
   declare -A cpu=() wake=()
   for i in $(seq "$runs"); do
-    out=$(bench/wine/measure.sh build-win/ticker.exe "$idle_seconds" "${cases[@]}")
+    out=$(flock /tmp/ticker-wine.lock bench/wine/measure.sh build-win/ticker.exe "$idle_seconds" "${cases[@]}")
     echo "$out" | sed "s/^/run $i: /"
     for c in "${cases[@]}"; do
       cpu[$c]+=" $(echo "$out" | awk -v c="$c" '$1 == c { print $3 }')"
