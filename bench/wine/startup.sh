@@ -16,6 +16,8 @@
 # Prints each run, then the median and the spread (lowest to highest) of each figure
 # and the ratios of the medians. Not a test: it reports figures.
 #   bench/wine/startup.sh BUILD_WIN RUNS [SETTLE]
+# With BEFORE_BUILD set to the build-win folder of an earlier commit, its ticker.exe
+# takes its turn in every run too (the "before" of a change, in the same session).
 # The ticker reads the demo content from the content server of build-native; the
 # Wine prefix has the settings of one earlier run, as a user's has. Uses port 8421.
 set -euo pipefail
@@ -23,6 +25,8 @@ here=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(realpath "$1")
 runs=${2:-5}
 settle=${3:-15}
+before=""
+[ -z "${BEFORE_BUILD:-}" ] || before=$(realpath "$BEFORE_BUILD")
 
 . "$here/tools/wine-session.sh"
 wine_session "$here/build-win/wine-bench-prefix"
@@ -60,26 +64,36 @@ launch "$build/ticker.exe"
 sleep "$settle"
 stop ticker
 
-printf '%-4s %12s %12s %14s %14s %14s %14s\n' run "bare ms" "ticker ms" "bare WS MiB" "ticker WS MiB" \
+printf '%-4s %12s %12s %14s %14s %14s %14s' run "bare ms" "ticker ms" "bare WS MiB" "ticker WS MiB" \
   "bare hl ms" "ticker hl ms"
+[ -z "$before" ] || printf ' %12s %14s %14s' "before ms" "before WS MiB" "before hl ms"
+echo
 results=()
 for i in $(seq "$runs"); do
   launch "$build/bench/bare_window.exe"; b=$ms; sleep "$settle"; bw=$(peak "$program"); stop bare
   launch "$build/ticker.exe" headline; t=$ms; th=$headline_ms; sleep "$settle"; tw=$(peak "$program"); stop ticker
   launch "$build/bench/bare_headline.exe" headline; bh=$headline_ms; sleep 1; stop bare
-  printf '%-4s %12s %12s %14s %14s %14s %14s\n' "$i" "$b" "$t" "$bw" "$tw" "$bh" "$th"
-  results+=("$b $t $bw $tw $bh $th")
+  row="$b $t $bw $tw $bh $th"
+  if [ -n "$before" ]; then
+    launch "$before/ticker.exe" headline; o=$ms; oh=$headline_ms; sleep "$settle"; ow=$(peak "$program"); stop ticker
+    row="$row $o $ow $oh"
+  fi
+  # shellcheck disable=SC2086
+  printf '%-4s %12s %12s %14s %14s %14s %14s %12s %14s %14s\n' "$i" $row | sed 's/ *$//'
+  results+=("$row")
 done
 printf '%s\n' "${results[@]}" | python3 -c '
 import statistics, sys
 rows = [list(map(float, line.split())) for line in sys.stdin if line.strip()]
 cols = list(zip(*rows))
 names = ["bare start ms", "ticker start ms", "bare peak WS MiB", "ticker peak WS MiB", "bare headline ms",
-         "ticker headline ms"]
+         "ticker headline ms", "before start ms", "before peak WS MiB", "before headline ms"]
 for name, col in zip(names, cols):
     print(f"{name:20s} median {statistics.median(col):8.1f}  spread {min(col):8.1f} .. {max(col):8.1f}")
 m = [statistics.median(c) for c in cols]
 print(f"start ratio (ticker / bare): {m[1] / m[0]:.2f}")
 print(f"peak WS difference (ticker - bare): {m[3] - m[2]:+.1f} MiB")
 print(f"headline ratio (ticker / bare): {m[5] / m[4]:.2f}")
+if len(m) > 6:
+    print(f"before: start ratio {m[6] / m[0]:.2f}, peak WS difference {m[7] - m[2]:+.1f} MiB, headline ratio {m[8] / m[4]:.2f}")
 '
