@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev googletest libjpeg-dev dpkg-dev
           g++-mingw-w64-x86-64 wine wine64 xvfb xauth x11-utils clang-format imagemagick python3 xdotool
-          libcpp-httplib-dev libmicrohttpd-dev libpugixml-dev libxml2-dev zlib1g-dev pkg-config nsis clang libclang-rt-14-dev
+          libx11-dev libcpp-httplib-dev libmicrohttpd-dev libpugixml-dev libxml2-dev zlib1g-dev pkg-config nsis clang libclang-rt-14-dev
           nginx wrk)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo

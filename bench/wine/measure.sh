@@ -9,6 +9,14 @@
 #   news       the news ticker itself: the demo content of content/ published by the
 #              content server (build-native/server/content-server), with the sponsor
 #              movie beside ticker.exe
+#   paused     news with the pointer over the strip (moved there with xdotool, right
+#              of the channel label), which pauses the ticker's movie
+#   covered    news under a full-screen topmost window (bare_cover of the build)
+#   idle       the yardstick of the two: the bare window program (bare_window of the
+#              build) with the pointer over it
+#   idle-covered  the bare window program under the same full-screen window
+# The pointer is moved away from the strips before each case; the paused and covered
+# cases start their window of seconds 3 s after the pointer moved or the cover showed.
 #   bench/wine/measure.sh build-win/ticker.exe [seconds] [case...]
 # With PERF=1 it also samples where the program's CPU time goes, by module.
 # Not a test: it reports figures. It uses port 8421 (the build's default content
@@ -20,6 +28,7 @@ seconds=${2:-60}
 shift $(($# < 2 ? $# : 2))
 cases=("$@")
 [ ${#cases[@]} -gt 0 ] || cases=(news scrolling static none bare)
+bare_dir=$(dirname "$exe")/bench
 
 . "$here/tools/wine-session.sh"
 wine_session "$here/build-win/wine-bench-prefix"
@@ -41,14 +50,27 @@ wineserver_pid() {
   done
 }
 
-printf '%-10s %10s %8s %10s %10s %12s %14s\n' case "cpu s" "% core" "wineserver" "X server" "wake-ups/s" "peak WS (MiB)"
+# The top left corner "X Y" of the visible 703 x 25 window of the program named $1.
+strip_at() {
+  local id
+  for id in $(xdotool search --onlyvisible --classname "$1" 2>/dev/null); do
+    if [ "$(xdotool getwindowgeometry "$id" 2>/dev/null | awk '/Geometry/ { print $2 }')" = 703x25 ]; then
+      xdotool getwindowgeometry "$id" | awk '/Position/ { split($2, p, ","); print p[1], p[2] }'
+      return
+    fi
+  done
+  return 1
+}
+
+printf '%-12s %10s %8s %10s %10s %12s %14s\n' case "cpu s" "% core" "wineserver" "X server" "wake-ups/s" "peak WS (MiB)"
 for c in "${cases[@]}"; do
   case $c in
     scrolling) folder=$here/bench/wine/content-scrolling run=$exe ;;
     static) folder=$here/bench/wine/content-static run=$exe ;;
     none) folder=$here/bench/wine/content-none run=$exe ;;
     bare) folder=$here/bench/wine/content-none run=$work/bare_strip.exe ;;
-    news) folder="" run=$exe ;;
+    news | paused | covered) folder="" run=$exe ;;
+    idle | idle-covered) folder=$here/bench/wine/content-none run=$bare_dir/bare_window.exe ;;
     *) echo "unknown case $c" >&2; exit 1 ;;
   esac
   wine reg delete 'HKCU\Software\Norvale' /f >/dev/null 2>&1 || true
@@ -64,6 +86,19 @@ for c in "${cases[@]}"; do
   (cd "$(dirname "$run")" && exec wine "./$(basename "$run")") >/dev/null 2>&1 &
   program=$!
   sleep 12 # loaded, completed, scrolling
+  cover=""
+  case $c in
+    paused | idle)
+      read -r sx sy < <(strip_at "$(basename "$run")") || { echo "no strip of $run to point at" >&2; exit 1; }
+      xdotool mousemove $((sx + 400)) $((sy + 12))
+      sleep 3
+      ;;
+    covered | idle-covered)
+      (cd "$bare_dir" && exec wine ./bare_cover.exe) >/dev/null 2>&1 &
+      cover=$!
+      sleep 3
+      ;;
+  esac
   ws=$(wineserver_pid)
   p0=$(cpu "$program"); w0=$(cpu "$ws"); x0=$(cpu "$xvfb")
   s0=$(switches "$program")
@@ -77,10 +112,12 @@ for c in "${cases[@]}"; do
   hwm=$(awk '/VmHWM/ { printf "%.1f", $2 / 1024 }' "/proc/$program/status")
   awk -v c="$c" -v p="$p1 - $p0" -v w="$w1 - $w0" -v x="$x1 - $x0" -v s="$((s1 - s0))" -v n="$seconds" -v h="$hwm" \
       'function d(e, a) { split(e, a, " - "); return a[1] - a[2] }
-       BEGIN { printf "%-10s %10.2f %8.2f %10.2f %10.2f %12.0f %14s\n", c, d(p), 100 * d(p) / n, d(w), d(x), s / n, h }'
+       BEGIN { printf "%-12s %10.2f %8.2f %10.2f %10.2f %12.1f %14s\n", c, d(p), 100 * d(p) / n, d(w), d(x), s / n, h }'
   if [ "${PERF:-0}" = 1 ]; then
     perf report -i "$work/perf.data" --sort "${PERF_SORT:-dso}" --stdio 2>/dev/null | grep -v "^#" | grep -v "^$" | head -n "${PERF_LINES:-12}" | sed "s/^/  $c: /"
   fi
+  [ -z "$cover" ] || kill "$cover" 2>/dev/null || true
+  xdotool mousemove 640 900
   wineserver -k 2>/dev/null || true
   wait "$program" 2>/dev/null || true
   program=""

@@ -9,7 +9,8 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include <atomic>
+#include <algorithm>
+#include <deque>
 #include <exception>
 #include <map>
 #include <mutex>
@@ -143,13 +144,46 @@ namespace os::win32
         };
     } // namespace
 
-    struct Win32Downloads::Shared
+    namespace
+    {
+        // A download that has run this long without an end no longer holds up the
+        // ones behind it: another worker takes them.
+        constexpr ::DWORD kSlowMs = 1000;
+        // Workers at most, however many downloads are slow at once.
+        constexpr int kMaxWorkers = 4;
+
+        // A download waiting for a worker. Its deadline starts when a worker takes it.
+        struct Pending
+        {
+            std::shared_ptr<Job> job;
+            std::string url;
+            DownloadLimits limits;
+            Source source = Source::http;
+        };
+    } // namespace
+
+    // The queue and its workers. Under Wine every live thread costs about a megabyte
+    // resident, so one worker takes the downloads in turn; while downloads are slow
+    // (running for kSlowMs or longer) and others wait, one more worker is started for
+    // each slow one, up to kMaxWorkers. A worker ends when nothing waits, or when the
+    // slow downloads that called for it have ended.
+    struct Win32Downloads::Shared : std::enable_shared_from_this<Shared>
     {
         std::mutex mutex;
         std::map<std::uint32_t, std::shared_ptr<Job>> jobs;
+        std::deque<Pending> queue;
         std::uint32_t lastId = 0;
-        std::atomic<int> workers{ 0 };
+        int workers = 0; // threads started and not yet ended
+        int slow = 0;    // downloads running for kSlowMs or longer
         DownloadCache cache;
+
+        // Under the mutex: true when one more worker is wanted for what waits.
+        bool WantsWorkerLocked() const { return !queue.empty() && workers < std::min(kMaxWorkers, 1 + slow); }
+        // Under the mutex: starts a worker; false when no thread could be made.
+        bool StartWorkerLocked();
+        void RunWorker();
+        // From a download's slow timer: it has run for kSlowMs.
+        void Slow(bool& counted);
     };
 
     namespace
@@ -564,6 +598,92 @@ namespace os::win32
         }
     } // namespace
 
+    namespace
+    {
+        // Tells the queue once a download has run for kSlowMs: a thread-pool timer that
+        // the worker deletes (waiting for a callback under way) when the download ends,
+        // and takes the download out of the slow count.
+        class SlowTimer
+        {
+          public:
+            explicit SlowTimer(Win32Downloads::Shared& shared) : _shared(shared)
+            {
+                if (!CreateTimerQueueTimer(&_timer, nullptr, &SlowTimer::Fire, this, kSlowMs, 0, WT_EXECUTEONLYONCE))
+                    _timer = nullptr;
+            }
+            SlowTimer(const SlowTimer&) = delete;
+            SlowTimer& operator=(const SlowTimer&) = delete;
+            ~SlowTimer()
+            {
+                if (_timer)
+                    DeleteTimerQueueTimer(nullptr, _timer, INVALID_HANDLE_VALUE);
+                std::lock_guard lock(_shared.mutex);
+                if (_counted)
+                    --_shared.slow;
+            }
+
+          private:
+            static void CALLBACK Fire(void* self, BOOLEAN)
+            {
+                auto* timer = static_cast<SlowTimer*>(self);
+                timer->_shared.Slow(timer->_counted);
+            }
+
+            Win32Downloads::Shared& _shared;
+            HANDLE _timer = nullptr;
+            bool _counted = false; // guarded by the shared mutex
+        };
+    } // namespace
+
+    bool Win32Downloads::Shared::StartWorkerLocked()
+    {
+        try
+        {
+            std::thread([self = shared_from_this()] { self->RunWorker(); }).detach();
+        }
+        catch (const std::system_error&)
+        {
+            return false;
+        }
+        ++workers;
+        return true;
+    }
+
+    void Win32Downloads::Shared::Slow(bool& counted)
+    {
+        std::lock_guard lock(mutex);
+        counted = true;
+        ++slow;
+        // No thread now: the workers there are take what waits in turn.
+        if (WantsWorkerLocked())
+            StartWorkerLocked();
+    }
+
+    void Win32Downloads::Shared::RunWorker()
+    {
+        for (;;)
+        {
+            Pending next;
+            {
+                std::lock_guard lock(mutex);
+                // A worker more than the slow downloads call for ends too.
+                if (queue.empty() || workers > std::min(kMaxWorkers, 1 + slow))
+                {
+                    --workers;
+                    return;
+                }
+                next = std::move(queue.front());
+                queue.pop_front();
+            }
+            Reporter report(mutex, next.job);
+            {
+                const SlowTimer slowTimer(*this);
+                Work(next.source, next.url, next.limits, cache, report);
+            }
+            report.CloseHandles();
+        }
+    }
+
     // ------------------------------------------------------------------ the adapter
 
     Win32Downloads::Win32Downloads() : _shared(std::make_shared<Shared>()) {}
@@ -574,6 +694,7 @@ namespace os::win32
         for (auto& [id, job] : _shared->jobs)
             job->abandoned = true;
         _shared->jobs.clear();
+        _shared->queue.clear();
     }
 
     std::uint32_t Win32Downloads::Start(const std::string& url, const DownloadLimits& limits, Hwnd notify, UINT msg)
@@ -584,33 +705,17 @@ namespace os::win32
         auto job = std::make_shared<Job>();
         job->notify = ToHwnd(notify);
         job->msg = msg;
+        std::lock_guard lock(_shared->mutex);
+        do
+            ++_shared->lastId;
+        while (_shared->lastId == 0 || _shared->jobs.count(_shared->lastId));
+        job->id = _shared->lastId;
+        _shared->jobs.emplace(job->id, job);
+        _shared->queue.push_back({ job, url, limits, *source });
+        if (_shared->WantsWorkerLocked() && !_shared->StartWorkerLocked() && _shared->workers == 0)
         {
-            std::lock_guard lock(_shared->mutex);
-            do
-                ++_shared->lastId;
-            while (_shared->lastId == 0 || _shared->jobs.count(_shared->lastId));
-            job->id = _shared->lastId;
-            _shared->jobs.emplace(job->id, job);
-        }
-        ++_shared->workers;
-        try
-        {
-            std::thread(
-                [shared = _shared, job, url, limits, source = *source]
-                {
-                    {
-                        Reporter report(shared->mutex, job);
-                        Work(source, url, limits, shared->cache, report);
-                        report.CloseHandles();
-                    }
-                    --shared->workers;
-                })
-                .detach();
-        }
-        catch (const std::system_error&)
-        {
-            --_shared->workers;
-            std::lock_guard lock(_shared->mutex);
+            // No worker to take it: it does not start.
+            _shared->queue.pop_back();
             _shared->jobs.erase(job->id);
             return 0;
         }
@@ -646,12 +751,23 @@ namespace os::win32
         const auto it = _shared->jobs.find(id);
         if (it == _shared->jobs.end())
             return;
+        // One that waits still asks when its turn comes, as one that runs has asked:
+        // the server sees every download started (the strip's first movie is set and
+        // replaced at once, and its request is how a start shows at the server). It
+        // reads no body and tells nothing.
         it->second->abandoned = true;
         _shared->jobs.erase(it);
     }
 
     int Win32Downloads::RunningWorkers() const
     {
-        return _shared->workers.load();
+        std::lock_guard lock(_shared->mutex);
+        return _shared->workers;
+    }
+
+    int Win32Downloads::Waiting() const
+    {
+        std::lock_guard lock(_shared->mutex);
+        return static_cast<int>(_shared->queue.size());
     }
 } // namespace os::win32

@@ -1,5 +1,6 @@
-// Downloads for the movie player, each on a worker thread of its own: WinInet for
-// http and https addresses, the file system for absolute local paths.
+// Downloads for the movie player, in turn on one worker thread (more only while
+// downloads are slow): WinInet for http and https addresses, the file system for
+// absolute local paths.
 #pragma once
 
 #include "os/os.h"
@@ -24,12 +25,15 @@ namespace os::win32
         bool Query(std::uint32_t id, DownloadStatus& status) override;
         void Cancel(std::uint32_t id) override;
 
-        // Workers still running, abandoned ones included. Every worker closes what it
-        // opened before it leaves this count.
+        // Worker threads still running, abandoned downloads included. Every worker
+        // closes what it opened before it leaves this count.
         int RunningWorkers() const;
+        // Downloads that wait for a worker.
+        int Waiting() const;
+
+        struct Shared;
 
       private:
-        struct Shared;
         std::shared_ptr<Shared> _shared;
     };
 } // namespace os::win32

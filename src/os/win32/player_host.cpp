@@ -1,6 +1,7 @@
 #include "os/win32/player_host.h"
 
 #include "os/win32/common.h"
+#include "os/win32/ole32.h"
 
 #include <olectl.h>
 
@@ -419,7 +420,7 @@ namespace os::win32
 
     HWND CreateHostWindow(HWND parent, const Rect& bounds, const wchar_t* control)
     {
-        if (!AtlAxWinInit())
+        if (FAILED(StartComHere()) || !AtlAxWinInit())
             return nullptr;
         return CreateWindowExW(0, kHostClass, control, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, bounds.left,
                                bounds.top, bounds.Width(), bounds.Height(), parent, nullptr, GetModuleHandleW(nullptr), nullptr);
@@ -428,8 +429,11 @@ namespace os::win32
     HRESULT CreateHostedPlayer(HWND parent, const Rect& bounds, IPlayerEvents& events, std::unique_ptr<IPlayer>& player)
     {
         player.reset();
+        HRESULT hr = StartComHere();
+        if (FAILED(hr))
+            return hr;
         CLSID clsid{};
-        HRESULT hr = CLSIDFromString(kPlayerClassId, &clsid);
+        hr = CLSIDFromString(kPlayerClassId, &clsid);
         if (FAILED(hr))
             return hr;
         // Is it installed? Asked before any window is made, so that a missing control

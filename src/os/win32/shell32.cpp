@@ -1,6 +1,7 @@
 #include "os/win32/shell32.h"
 
 #include "os/win32/common.h"
+#include "os/win32/ole32.h"
 
 #include <shellapi.h>
 
@@ -57,6 +58,9 @@ namespace os::win32
         const std::wstring wideFile = Widen(file);
         const std::wstring wideParams = Widen(params);
         const std::wstring wideDir = Widen(dir);
+        // What the shell runs may be a COM object: COM is started for it first, as
+        // a program that never hosted a control has not started it.
+        StartComHere();
         // An empty verb, parameter list or folder is "none" (the default verb, ...).
         HINSTANCE result =
             ShellExecuteW(ToHwnd(owner), wideVerb.empty() ? nullptr : wideVerb.c_str(), wideFile.c_str(),

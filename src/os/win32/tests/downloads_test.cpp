@@ -435,8 +435,8 @@ namespace os::win32::test
     TEST_F(DownloadsTest, ProgramMayEndWithDownloadsInFlight)
     {
         LoopbackServer server(Trickle(20, 100000));
-        // In a process of its own: downloads that are reading, and others waiting for
-        // the server, when their owner goes and the process ends.
+        // In a process of its own: a download that is reading, and others waiting for
+        // the server or for a worker, when their owner goes and the process ends.
         EXPECT_EXIT(
             {
                 {
@@ -444,12 +444,83 @@ namespace os::win32::test
                     for (int i = 0; i < 3; ++i)
                         inFlight.Start(server.Url("/ticker4.swf"), {}, window, kDownloadMsg);
                     PumpUntil([&] { return rec.Count(kDownloadMsg) >= 1; }, 3000);
-                    if (inFlight.RunningWorkers() != 3)
+                    if (inFlight.RunningWorkers() < 1 || inFlight.RunningWorkers() + inFlight.Waiting() < 3)
                         std::exit(3);
                 }
                 std::exit(rec.Count(kDownloadMsg) >= 1 ? 0 : 4);
             },
             ::testing::ExitedWithCode(0), "");
+    }
+
+    // The downloads take turns on one worker, but one that hangs holds up the others
+    // for about a second only, and a download's deadline starts when it runs: the
+    // one behind the hanging one neither fails nor waits for its end. A cancelled
+    // one that waited still asks the server, as the start's first movie needs, but
+    // tells nothing.
+    TEST_F(DownloadsTest, AHangingDownloadHoldsUpNoOtherAndACancelledWaitingOneStaysSilent)
+    {
+        LoopbackServer hanging([](LoopbackServer::Connection& c) { c.Pause(30000); });
+        LoopbackServer quick([](LoopbackServer::Connection& c) { c.Send(LoopbackServer::Response(200, "quick")); });
+        LoopbackServer first([](LoopbackServer::Connection& c) { c.Send(LoopbackServer::Response(200, Bytes(200000))); });
+
+        DownloadLimits hangLimits;
+        hangLimits.timeoutMs = 6000;
+        DownloadLimits quickLimits;
+        quickLimits.timeoutMs = 800; // shorter than its wait for a worker
+        const auto start = Clock::now();
+        const std::uint32_t hung = downloads.Start(hanging.Url("/channel/world.txt"), hangLimits, window, kDownloadMsg);
+        const std::uint32_t cancelled = downloads.Start(first.Url("/faketickerstart.swf"), {}, window, kDownloadMsg);
+        const std::uint32_t behind = downloads.Start(quick.Url("/b"), quickLimits, window, kDownloadMsg);
+        ASSERT_NE(hung, 0u);
+        ASSERT_NE(cancelled, 0u);
+        ASSERT_NE(behind, 0u);
+        EXPECT_GE(downloads.Waiting(), 1) << "the downloads take turns";
+        downloads.Cancel(cancelled);
+
+        const DownloadStatus b = Finish(behind, 5000);
+        EXPECT_EQ(b.state, DownloadStatus::State::done) << b.error;
+        EXPECT_EQ(Text(b.body), "quick");
+        EXPECT_LT(MsSince(start), 4000) << "the download behind waited for the hanging one";
+        EXPECT_EQ(first.Connections(), 1) << "a cancelled download that waited never asked";
+        EXPECT_EQ(Messages(cancelled), 0);
+        DownloadStatus gone;
+        EXPECT_FALSE(downloads.Query(cancelled, gone));
+
+        const DownloadStatus h = Finish(hung, 15000);
+        EXPECT_EQ(h.state, DownloadStatus::State::failed);
+        EXPECT_EQ(h.error, "no complete answer within 6000 ms");
+        EXPECT_LT(MsSince(start), 9000);
+        EXPECT_TRUE(WorkersEnd(downloads));
+        EXPECT_EQ(downloads.Waiting(), 0);
+        EXPECT_EQ(Messages(cancelled), 0);
+    }
+
+    TEST_F(DownloadsTest, ManyDownloadsAtOnceAllFinishOnAFewThreads)
+    {
+        LoopbackServer server(
+            [](LoopbackServer::Connection& c)
+            {
+                const std::string& r = c.Request();
+                const std::size_t path = r.find(' ') + 1;
+                c.Send(LoopbackServer::Response(200, r.substr(path, r.find(' ', path) - path)));
+            });
+        std::vector<std::uint32_t> ids;
+        for (int i = 0; i < 24; ++i)
+            ids.push_back(downloads.Start(server.Url("/item" + std::to_string(i)), {}, window, kDownloadMsg));
+        int most = 0;
+        for (std::size_t i = 0; i < ids.size(); ++i)
+        {
+            ASSERT_NE(ids[i], 0u);
+            most = std::max(most, downloads.RunningWorkers());
+            const DownloadStatus s = Finish(ids[i]);
+            ASSERT_EQ(s.state, DownloadStatus::State::done) << i << ": " << s.error;
+            EXPECT_EQ(Text(s.body), "/item" + std::to_string(i));
+        }
+        EXPECT_EQ(server.Connections(), 24);
+        EXPECT_GE(most, 1);
+        EXPECT_LE(most, 4) << "a thread for each download";
+        EXPECT_TRUE(WorkersEnd(downloads));
+        EXPECT_EQ(downloads.Waiting(), 0);
     }
 
     TEST_F(DownloadsTest, LocalFilesAreReadWithTheSameCap)
