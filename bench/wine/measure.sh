@@ -9,6 +9,8 @@
 #   news       the news ticker itself: the demo content of content/ published by the
 #              content server (build-native/server/content-server), with the sponsor
 #              movie beside ticker.exe
+#   held       news with the user's "Pause scrolling" on (stored before the start), the
+#              pointer away
 #   paused     news with the pointer over the strip (moved there with xdotool, right
 #              of the channel label), which pauses the ticker's movie
 #   covered    news under a full-screen topmost window (bare_cover of the build)
@@ -69,13 +71,15 @@ for c in "${cases[@]}"; do
     static) folder=$here/bench/wine/content-static run=$exe ;;
     none) folder=$here/bench/wine/content-none run=$exe ;;
     bare) folder=$here/bench/wine/content-none run=$work/bare_strip.exe ;;
-    news | paused | covered) folder="" run=$exe ;;
+    news | paused | covered | held) folder="" run=$exe ;;
     idle | idle-covered) folder=$here/bench/wine/content-none run=$bare_dir/bare_window.exe ;;
     *) echo "unknown case $c" >&2; exit 1 ;;
   esac
   wine reg delete 'HKCU\Software\Norvale' /f >/dev/null 2>&1 || true
   # A usual start, not the first: the first run opens the preferences panel by itself.
   wine reg add 'HKCU\Software\Norvale\Vodazovovarar' /v Initialized /t REG_SZ /d done /f >/dev/null 2>&1 || true
+  # Held: the user's "Pause scrolling", the pointer away.
+  [ "$c" != held ] || wine reg add 'HKCU\Software\Norvale\Vodazovovarar' /v PauseScrolling /t REG_SZ /d yes /f >/dev/null 2>&1 || true
   if [ -n "$folder" ]; then
     python3 "$here/tests/wine/content_server.py" 8421 "$folder" >"$work/server.log" 2>&1 &
   else

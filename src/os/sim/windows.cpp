@@ -89,11 +89,14 @@ namespace os::sim
         return w ? w->hwnd : Hwnd{};
     }
 
-    // Wholly under a visible top-level window above its own: as without a desktop
-    // compositor (Wine, and Windows without one), such a window gets no WM_PAINT
-    // until something of it shows again.
+    // Wholly under a visible top-level window above its own: on a desktop without a
+    // compositor (Windows with its basic theme) such a window gets no WM_PAINT until
+    // something of it shows again. With one (Windows' usual desktop) and under Wine
+    // 8 (measured: a window under a full-screen one paints on) it is painted.
     bool SimWindows::Covered(const Window& w) const
     {
+        if (_compositing)
+            return false;
         const Rect r = ScreenRect(w);
         if (r.Width() <= 0 || r.Height() <= 0)
             return false;

@@ -151,6 +151,9 @@ namespace os::sim
             bool ctrl = false;
         };
         void ScriptDrag(std::vector<DragStep> path) { _dragPath = std::move(path); }
+        // A desktop compositor (the default, as Windows' usual desktop and Wine paint a
+        // window wholly under another); without one such a window gets no WM_PAINT.
+        void SetCompositing(bool on) { _compositing = on; }
 
         // ---- what happened (test side)
 
@@ -334,7 +337,7 @@ namespace os::sim
         Point ClientOrigin(const Window& w) const;
         Hwnd TopLevelOf(Hwnd hwnd) const;
         bool Visible(const Window& w) const; // itself and every ancestor
-        bool Covered(const Window& w) const; // wholly under a top-level window above its own
+        bool Covered(const Window& w) const; // wholly under a top-level window, without a compositor
         void Activate(Hwnd top, int how);
         void PlaceInZOrder(Window& w, Hwnd insertAfter);
         LRESULT Dispatch(const Msg& msg, bool posted);
@@ -368,6 +371,7 @@ namespace os::sim
         std::vector<Timer> _timers;
         std::vector<WinEvent> _winEvents;
         int _renders = 0;
+        bool _compositing = true;
         LPARAM _displayState = displaystate::on;
         struct Work
         {

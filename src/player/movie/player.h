@@ -136,8 +136,9 @@ namespace player::movie
         bool _focused = false;
         bool _reading = false;
         bool _stateWaiting = false; // changed while an entry ran
-        // A window wholly covered gets no paint (without a desktop compositor): once
-        // frames have asked for paints that did not come, frames stop until one does.
+        // A window wholly covered gets no paint on a desktop without a compositor:
+        // once frames have asked for paints that did not come, frames stop until one
+        // does. (With a compositor, and under Wine, paints go on.)
         bool _paintAwaited = false;
         int _unpaintedFrames = 0;
         bool _unseen = false;
