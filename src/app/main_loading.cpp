@@ -76,7 +76,7 @@ namespace app
         _sponsorFeed.reset();
         ++_loads;
         if (Flash)
-            Os().windows.SetAccessible(Flash->PlayerWindow(), nullptr);
+            Os().windows.SetAccessible(Flash->Handle(), nullptr);
         for (auto* control : { &Flash, &SponsorFlash })
         {
             if (*control)

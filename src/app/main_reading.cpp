@@ -127,7 +127,7 @@ namespace app
         {
             FlashKey(key);
         };
-        Os().windows.SetAccessible(control.PlayerWindow(), &_accessible);
+        Os().windows.SetAccessible(control.Handle(), &_accessible);
     }
 
     void TtickForm::FlashHeadline(const std::wstring& text, const std::wstring& link)
@@ -146,7 +146,7 @@ namespace app
         os::Hwnd FocusedPart(os::IWindowManager& windows, os::Hwnd strip, player::TShockwaveFlash* ticker)
         {
             const os::Hwnd focus = windows.GetFocus();
-            if (focus != os::Hwnd{} && (focus == strip || (ticker && focus == ticker->PlayerWindow())))
+            if (focus != os::Hwnd{} && (focus == strip || (ticker && focus == ticker->Handle())))
                 return focus;
             return os::Hwnd{};
         }

@@ -66,7 +66,6 @@ namespace player
         void SetStageState(const os::StageState& state);
         // The user reads the stage with the keyboard: it takes the focus and holds still.
         void StartReading();
-        os::Hwnd PlayerWindow() { return _player ? _player->Window() : os::Hwnd{}; }
 
         std::function<void(TShockwaveFlash& sender, const std::wstring& command, const std::wstring& args)> OnFSCommand;
         std::function<void(TShockwaveFlash& sender, long percentDone)> OnProgress;

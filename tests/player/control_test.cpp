@@ -238,6 +238,37 @@ stage.after(100, function() fscommand("load next"); fscommand("after load next")
     EXPECT_FALSE(events.Has("fs after load next")) << "the old movie stopped at once";
 }
 
+// A state set and a load finished while the host works on the movie's command
+// (a box it shows pumps messages) reach the movie after its callback, never in it.
+TEST_F(ControlTest, AStateChangeAndAFinishedLoadDuringACommandWaitForTheCallbackToReturn)
+{
+    desktop.downloads.Serve(std::string(Base) + "t.txt", os::sim::DownloadResponse::Body("text"));
+    events.onFSCommand = [&](const std::string& command, const std::string&)
+    {
+        if (command != "wait")
+            return;
+        os::StageState paused;
+        paused.paused = true;
+        player->SetStageState(paused);
+        desktop.Advance(100); // the load finishes meanwhile
+    };
+    Play(R"lua(--!movie 1
+local log = ""
+local function note(c) log = log .. c; stage.set("log", log) end
+stage.on("state", function() note("s") end)
+stage.on("variable", function(name)
+  if name ~= "go" then return end
+  note("a")
+  stage.load_text("t.txt", function() note("l") end)
+  fscommand("wait")
+  note("b")
+end)
+)lua");
+    player->SetVariable(L"go", L"1");
+    desktop.Advance(50);
+    EXPECT_EQ(Variable("log"), L"absl");
+}
+
 TEST_F(ControlTest, AnIdleMovieHasNoTimerAndAnAnimatedOneAboutSixtyFramesASecond)
 {
     Play(R"lua(--!movie 1
