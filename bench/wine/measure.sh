@@ -20,7 +20,9 @@
 # The pointer is moved away from the strips before each case; the paused and covered
 # cases start their window of seconds 3 s after the pointer moved or the cover showed.
 #   bench/wine/measure.sh build-win/ticker.exe [seconds] [case...]
-# With PERF=1 it also samples where the program's CPU time goes, by module.
+# With PERF=1 it also samples where the program's CPU time goes, by module; with
+# THREADS=1 it lists the wake-ups of each of the program's threads, with what each
+# waited in last (its kernel wait channel).
 # Not a test: it reports figures. It uses port 8421 (the build's default content
 # address) and a Wine prefix of its own under build-win/.
 set -euo pipefail
@@ -43,6 +45,14 @@ wine_display || { echo "no virtual display" >&2; exit 1; }
 cpu() { awk -v t="$tick" '{ printf "%.2f", ($14 + $15) / t }' "/proc/$1/stat"; }
 # Context switches of all the process's threads: how often it waits and wakes.
 switches() { cat /proc/"$1"/task/*/status | awk '/ctxt_switches/ { n += $2 } END { print n }'; }
+# "TID SWITCHES WAIT" for each thread of the process, sorted by thread id.
+per_thread() {
+  local t
+  for t in /proc/"$1"/task/*; do
+    awk -v t="${t##*/}" -v w="$(cat "$t/wchan" 2>/dev/null || echo -)" \
+      '/ctxt_switches/ { n += $2 } END { print t, n, w }' "$t/status"
+  done | sort
+}
 wineserver_pid() {
   # The server of this prefix works in a folder named after the prefix's device and inode.
   local id
@@ -106,6 +116,7 @@ for c in "${cases[@]}"; do
   ws=$(wineserver_pid)
   p0=$(cpu "$program"); w0=$(cpu "$ws"); x0=$(cpu "$xvfb")
   s0=$(switches "$program")
+  [ "${THREADS:-0}" != 1 ] || per_thread "$program" >"$work/threads0"
   if [ "${PERF:-0}" = 1 ]; then
     perf record -q -F 999 -p "$program" -o "$work/perf.data" -- sleep "$seconds" >/dev/null 2>&1
   else
@@ -113,10 +124,16 @@ for c in "${cases[@]}"; do
   fi
   p1=$(cpu "$program"); w1=$(cpu "$ws"); x1=$(cpu "$xvfb")
   s1=$(switches "$program")
+  [ "${THREADS:-0}" != 1 ] || per_thread "$program" >"$work/threads1"
   hwm=$(awk '/VmHWM/ { printf "%.1f", $2 / 1024 }' "/proc/$program/status")
   awk -v c="$c" -v p="$p1 - $p0" -v w="$w1 - $w0" -v x="$x1 - $x0" -v s="$((s1 - s0))" -v n="$seconds" -v h="$hwm" \
       'function d(e, a) { split(e, a, " - "); return a[1] - a[2] }
        BEGIN { printf "%-12s %10.2f %8.2f %10.2f %10.2f %12.1f %14s\n", c, d(p), 100 * d(p) / n, d(w), d(x), s / n, h }'
+  if [ "${THREADS:-0}" = 1 ]; then
+    join -a 2 "$work/threads0" "$work/threads1" | awk -v c="$c" -v n="$seconds" \
+      'NF == 5 { printf "  %s: thread %s %6.1f wake-ups/s, waits in %s\n", c, $1, ($4 - $2) / n, $5 }
+       NF == 3 { printf "  %s: thread %s (new) %d switches, waits in %s\n", c, $1, $2, $3 }'
+  fi
   if [ "${PERF:-0}" = 1 ]; then
     perf report -i "$work/perf.data" --sort "${PERF_SORT:-dso}" --stdio 2>/dev/null | grep -v "^#" | grep -v "^$" | head -n "${PERF_LINES:-12}" | sed "s/^/  $c: /"
   fi

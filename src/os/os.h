@@ -142,6 +142,11 @@ namespace os
         virtual bool SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int x, int y, int cx, int cy, UINT flags) = 0;
         virtual bool ShowWindow(Hwnd hwnd, int cmd) = 0; // returns whether it was visible
         virtual bool IsWindowVisible(Hwnd hwnd) = 0;
+        // Whether one visible top-level window above the window's own in the z-order
+        // covers all of the window's rectangle: nothing of it can be seen. A window
+        // that may let what is under it show (layered, transparent to the pointer,
+        // cloaked by the desktop's compositor, minimised) covers nothing.
+        virtual bool IsWhollyCovered(Hwnd hwnd) = 0;
         virtual bool EnableWindow(Hwnd hwnd, bool enable) = 0;
         virtual bool IsWindowEnabled(Hwnd hwnd) = 0;
         virtual Rect GetWindowRect(Hwnd hwnd) = 0; // screen coordinates

@@ -363,7 +363,9 @@ namespace os
         constexpr DWORD windowedge = 0x00000100;
         constexpr DWORD clientedge = 0x00000200;
         constexpr DWORD controlparent = 0x00010000;
+        constexpr DWORD transparent = 0x00000020;
         constexpr DWORD appwindow = 0x00040000;
+        constexpr DWORD layered = 0x00080000;
     } // namespace ws_ex
 
     namespace gwl

@@ -89,14 +89,19 @@ namespace os::sim
         return w ? w->hwnd : Hwnd{};
     }
 
-    // Wholly under a visible top-level window above its own: on a desktop without a
-    // compositor (Windows with its basic theme) such a window gets no WM_PAINT until
-    // something of it shows again. With one (Windows' usual desktop) and under Wine
-    // 8 (measured: a window under a full-screen one paints on) it is painted.
+    // On a desktop without a compositor (Windows with its basic theme) a window
+    // wholly covered gets no WM_PAINT until something of it shows again. With one
+    // (Windows' usual desktop) and under Wine 8 (measured: a window under a
+    // full-screen one paints on) it is painted.
     bool SimWindows::Covered(const Window& w) const
     {
-        if (_compositing)
-            return false;
+        return !_compositing && WhollyCovered(w);
+    }
+
+    // Wholly under one visible top-level window above its own that lets nothing
+    // through (not layered, not transparent to the pointer).
+    bool SimWindows::WhollyCovered(const Window& w) const
+    {
         const Rect r = ScreenRect(w);
         if (r.Width() <= 0 || r.Height() <= 0)
             return false;
@@ -106,7 +111,7 @@ namespace os::sim
             if (above == top)
                 return false;
             const Window* a = Find(above);
-            if (!a || !(a->style & ws::visible) || a->destroying)
+            if (!a || !(a->style & ws::visible) || a->destroying || (a->exStyle & (ws_ex::layered | ws_ex::transparent)))
                 continue;
             const Rect c = a->rect;
             if (c.left <= r.left && c.top <= r.top && c.right >= r.right && c.bottom >= r.bottom)

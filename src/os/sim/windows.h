@@ -220,6 +220,7 @@ namespace os::sim
         bool SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int x, int y, int cx, int cy, UINT flags) override;
         bool ShowWindow(Hwnd hwnd, int cmd) override;
         bool IsWindowVisible(Hwnd hwnd) override;
+        bool IsWhollyCovered(Hwnd hwnd) override;
         bool EnableWindow(Hwnd hwnd, bool enable) override;
         bool IsWindowEnabled(Hwnd hwnd) override;
         Rect GetWindowRect(Hwnd hwnd) override;
@@ -338,6 +339,7 @@ namespace os::sim
         Hwnd TopLevelOf(Hwnd hwnd) const;
         bool Visible(const Window& w) const; // itself and every ancestor
         bool Covered(const Window& w) const; // wholly under a top-level window, without a compositor
+        bool WhollyCovered(const Window& w) const;
         void Activate(Hwnd top, int how);
         void PlaceInZOrder(Window& w, Hwnd insertAfter);
         LRESULT Dispatch(const Msg& msg, bool posted);

@@ -240,6 +240,12 @@ namespace os::sim
         return w && Visible(*w);
     }
 
+    bool SimWindows::IsWhollyCovered(Hwnd hwnd)
+    {
+        const Window* w = Find(hwnd);
+        return w && WhollyCovered(*w);
+    }
+
     bool SimWindows::EnableWindow(Hwnd hwnd, bool enable)
     {
         Window* w = Find(hwnd);

@@ -154,7 +154,8 @@ namespace os::win32
     static_assert(SameBits(ws_ex::dlgmodalframe, WS_EX_DLGMODALFRAME) && SameBits(ws_ex::topmost, WS_EX_TOPMOST) &&
                   SameBits(ws_ex::toolwindow, WS_EX_TOOLWINDOW) && SameBits(ws_ex::windowedge, WS_EX_WINDOWEDGE) &&
                   SameBits(ws_ex::clientedge, WS_EX_CLIENTEDGE) && SameBits(ws_ex::controlparent, WS_EX_CONTROLPARENT) &&
-                  SameBits(ws_ex::appwindow, WS_EX_APPWINDOW));
+                  SameBits(ws_ex::appwindow, WS_EX_APPWINDOW) && SameBits(ws_ex::transparent, WS_EX_TRANSPARENT) &&
+                  SameBits(ws_ex::layered, WS_EX_LAYERED));
     static_assert(Same(gwl::style, GWL_STYLE) && Same(gwl::exstyle, GWL_EXSTYLE));
 
     // ------------------------------------------------------------------ controls

@@ -22,6 +22,47 @@ namespace os::win32
             return s;
         }
 
+        // Whether the desktop's compositor hides the window although it is visible
+        // (a window of another virtual desktop, a suspended app's): dwmapi is loaded
+        // only when a window that could cover is found, and a system without it (or
+        // Wine, which answers nothing) hides nothing this way.
+        bool Cloaked(HWND hwnd)
+        {
+            using GetAttributeFn = HRESULT(WINAPI*)(HWND, DWORD, PVOID, DWORD);
+            static const GetAttributeFn get = []() -> GetAttributeFn
+            {
+                const HMODULE dwmapi = LoadLibraryExW(L"dwmapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+                if (!dwmapi)
+                    return nullptr;
+                return reinterpret_cast<GetAttributeFn>(reinterpret_cast<void*>(GetProcAddress(dwmapi, "DwmGetWindowAttribute")));
+            }();
+            constexpr DWORD kCloaked = 14; // DWMWA_CLOAKED
+            DWORD cloaked = 0;
+            return get && SUCCEEDED(get(hwnd, kCloaked, &cloaked, sizeof(cloaked))) && cloaked != 0;
+        }
+
+        // One window above the window's top-level one in the z-order that covers all of
+        // it. The walk is bounded: the z-order may change under it.
+        bool WhollyCovered(HWND hwnd)
+        {
+            RECT r{};
+            const HWND top = GetAncestor(hwnd, GA_ROOT);
+            if (!top || !GetWindowRect(hwnd, &r) || IsRectEmpty(&r))
+                return false;
+            int left = 1024;
+            for (HWND above = GetWindow(top, GW_HWNDPREV); above && left-- > 0; above = GetWindow(above, GW_HWNDPREV))
+            {
+                if (!::IsWindowVisible(above) || IsIconic(above))
+                    continue;
+                RECT c{};
+                if (!GetWindowRect(above, &c) || c.left > r.left || c.top > r.top || c.right < r.right || c.bottom < r.bottom)
+                    continue;
+                if ((GetWindowLongW(above, GWL_EXSTYLE) & (WS_EX_LAYERED | WS_EX_TRANSPARENT)) == 0 && !Cloaked(above))
+                    return true;
+            }
+            return false;
+        }
+
         bool IsSystemControlClass(const std::string& className)
         {
             const std::string lower = Lower(className);
@@ -183,6 +224,11 @@ namespace os::win32
     bool Win32Windows::IsWindowVisible(Hwnd hwnd)
     {
         return ::IsWindowVisible(ToHwnd(hwnd)) != FALSE;
+    }
+
+    bool Win32Windows::IsWhollyCovered(Hwnd hwnd)
+    {
+        return WhollyCovered(ToHwnd(hwnd));
     }
 
     bool Win32Windows::EnableWindow(Hwnd hwnd, bool enable)

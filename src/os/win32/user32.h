@@ -28,6 +28,7 @@ namespace os::win32
         bool SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int x, int y, int cx, int cy, UINT flags) override;
         bool ShowWindow(Hwnd hwnd, int cmd) override;
         bool IsWindowVisible(Hwnd hwnd) override;
+        bool IsWhollyCovered(Hwnd hwnd) override;
         bool EnableWindow(Hwnd hwnd, bool enable) override;
         bool IsWindowEnabled(Hwnd hwnd) override;
         Rect GetWindowRect(Hwnd hwnd) override;

@@ -13,6 +13,7 @@ namespace player::movie
     namespace
     {
         constexpr std::uintptr_t FrameTimer = 1;
+        constexpr std::uintptr_t CoverTimer = 2;
         constexpr std::uintptr_t MovieTimerBase = 100;
         constexpr os::UINT MenuPlay = 1;
         constexpr os::UINT MenuRewind = 2;
@@ -288,7 +289,17 @@ namespace player::movie
 
     void MoviePlayer::UpdateFrames()
     {
-        const bool run = _wantFrames && !_state.paused && !_state.hidden && !_unseen && !_closing && _movie;
+        const bool wanted = _wantFrames && !_state.paused && !_state.hidden && !_unseen && !_closing && _movie;
+        const bool run = wanted && !_covered;
+        const bool watch = wanted && _covered;
+        if (watch != _coverWatched)
+        {
+            _coverWatched = watch;
+            if (watch)
+                _os.windows.SetTimer(_hwnd, CoverTimer, CoveredCheckMs);
+            else
+                _os.windows.KillTimer(_hwnd, CoverTimer);
+        }
         if (run == _framesRunning)
             return;
         _framesRunning = run;
@@ -296,10 +307,20 @@ namespace player::movie
         {
             // Scrolling goes on from where it stopped: the time still is no frame.
             _lastFrame = _os.system.GetTickCount();
+            _framesSinceCoverCheck = 0;
             _os.windows.SetTimer(_hwnd, FrameTimer, FrameMs);
         }
         else
             _os.windows.KillTimer(_hwnd, FrameTimer);
+    }
+
+    void MoviePlayer::CheckCover()
+    {
+        const bool covered = _os.windows.IsWhollyCovered(_hwnd);
+        if (covered == _covered)
+            return;
+        _covered = covered;
+        UpdateFrames();
     }
 
     void MoviePlayer::OnKey(const wchar_t* key)
@@ -604,6 +625,8 @@ namespace player::movie
                 _unseen = false; // something of the stage shows again
                 UpdateFrames();
             }
+            if (_covered)
+                CheckCover();
             const auto movie = _movie;
             const auto alive = _alive;
             _os.windows.Paint(hwnd,
@@ -631,6 +654,13 @@ namespace player::movie
                     UpdateFrames();
                     return 0;
                 }
+                if (++_framesSinceCoverCheck >= CoverCheckFrames)
+                {
+                    _framesSinceCoverCheck = 0;
+                    CheckCover();
+                    if (_covered)
+                        return 0;
+                }
                 const os::DWORD now = _os.system.GetTickCount();
                 const unsigned ms = std::min<unsigned>(now - _lastFrame, 1000);
                 _lastFrame = now;
@@ -642,6 +672,8 @@ namespace player::movie
                     _os.windows.KillTimer(hwnd, FrameTimer);
                 }
             }
+            else if (wParam == CoverTimer)
+                CheckCover();
             else if (wParam > MovieTimerBase)
             {
                 if (const auto movie = _movie)

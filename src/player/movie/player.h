@@ -18,6 +18,10 @@ namespace player::movie
     inline constexpr os::UINT FrameMs = 17; // just under 60 frames a second
     // Frames in a row whose paint did not come before frames stop (half a second).
     inline constexpr int UnseenFrames = 30;
+    // While frames run, every this many the stage asks whether another window covers
+    // it wholly (half a second); while one does, it asks again at this interval.
+    inline constexpr int CoverCheckFrames = 30;
+    inline constexpr os::UINT CoveredCheckMs = 1000;
 
     class MoviePlayer final : public os::IPlayer, private os::IWindowProcedure, private StageHost
     {
@@ -93,6 +97,7 @@ namespace player::movie
         void ContextMenu(os::LPARAM lParam);
         // Frames run while the movie animates and the host lets the stage move.
         void UpdateFrames();
+        void CheckCover();
         // Tells the movie that the state changed (after the entry under way, if any).
         void NotifyState();
         void SetReading(bool reading);
@@ -142,6 +147,12 @@ namespace player::movie
         bool _paintAwaited = false;
         int _unpaintedFrames = 0;
         bool _unseen = false;
+        // A window that covers the stage wholly stops its frames (paints or not):
+        // nothing tells a window that it is covered, so the stage asks the window
+        // manager now and then while it moves, and while it is covered.
+        int _framesSinceCoverCheck = 0;
+        bool _covered = false;
+        bool _coverWatched = false;
         // The headline the movie named last in a turn, and the one the host heard.
         std::optional<std::pair<std::string, std::string>> _headline;
         std::pair<std::string, std::string> _heardHeadline;

@@ -345,3 +345,30 @@ TEST_F(SimWindowsTest, SystemControlsNotifyTheirParent)
     EXPECT_EQ(static_cast<Hwnd>(cmd->lParam), hb);
     EXPECT_EQ(wm.Send(hb, bm::getcheck, 0, 0), 1);
 }
+
+// The same cases as the Windows backend's test of the same name.
+TEST_F(SimWindowsTest, OnlyOneOpaqueWindowAboveThatSpansItCoversAWindowWholly)
+{
+    const Hwnd strip = wm.Create(TopLevel(Rect::FromBounds(100, 100, 703, 25), ws::popup | ws::visible), nullptr);
+    WindowParams child = TopLevel(Rect::FromBounds(10, 0, 390, 25), ws::child | ws::visible);
+    child.parent = strip;
+    const Hwnd stage = wm.Create(child, nullptr);
+    EXPECT_FALSE(wm.IsWhollyCovered(strip));
+    WindowParams over = TopLevel(Rect::FromBounds(0, 0, 900, 200), ws::popup | ws::visible);
+    over.exStyle = ws_ex::topmost;
+    const Hwnd cover = wm.Create(over, nullptr);
+    EXPECT_TRUE(wm.IsWhollyCovered(strip));
+    EXPECT_TRUE(wm.IsWhollyCovered(stage)) << "a child is covered with its window";
+    wm.SetWindowPos(cover, Hwnd{}, 101, 0, 800, 200, swp::nozorder | swp::noactivate);
+    EXPECT_FALSE(wm.IsWhollyCovered(strip)) << "a column shows";
+    EXPECT_TRUE(wm.IsWhollyCovered(stage));
+    wm.ShowWindow(cover, sw::hide);
+    EXPECT_FALSE(wm.IsWhollyCovered(stage)) << "hidden";
+    over.exStyle |= ws_ex::layered;
+    wm.Create(over, nullptr);
+    EXPECT_FALSE(wm.IsWhollyCovered(strip)) << "a layered window lets it show through";
+    wm.SetWindowPos(cover, Hwnd{}, 0, 0, 900, 200, swp::nozorder | swp::noactivate | swp::showwindow);
+    EXPECT_TRUE(wm.IsWhollyCovered(strip));
+    wm.SetWindowPos(strip, hwnd_topmost, 0, 0, 0, 0, swp::nomove | swp::nosize | swp::noactivate);
+    EXPECT_FALSE(wm.IsWhollyCovered(strip)) << "above its cover";
+}

@@ -414,6 +414,33 @@ namespace os::win32::test
         EXPECT_FALSE(wm.IsTopmost(hwnd));
     }
 
+    // The same cases as the simulator's test of the same name.
+    TEST_F(WindowsTest, OnlyOneOpaqueWindowAboveThatSpansItCoversAWindowWholly)
+    {
+        const Rect stripAt = Rect::FromBounds(100, 100, 703, 25);
+        const Hwnd strip = Make("NorvaleTestPopup", WS_POPUP | WS_VISIBLE, stripAt, &rec);
+        const Hwnd stage = Make("NorvaleTestChild", WS_CHILD | WS_VISIBLE, Rect::FromBounds(10, 0, 390, 25), &rec, strip);
+        EXPECT_FALSE(wm.IsWhollyCovered(strip));
+        const Hwnd cover =
+            Make("NorvaleTestCover", WS_POPUP | WS_VISIBLE, Rect::FromBounds(0, 0, 900, 200), &rec, {}, WS_EX_TOPMOST);
+        ASSERT_NE(cover, Hwnd{});
+        EXPECT_TRUE(wm.IsWhollyCovered(strip));
+        EXPECT_TRUE(wm.IsWhollyCovered(stage)) << "a child is covered with its window";
+        wm.SetWindowPos(cover, Hwnd{}, 101, 0, 800, 200, SWP_NOZORDER | SWP_NOACTIVATE);
+        EXPECT_FALSE(wm.IsWhollyCovered(strip)) << "a column shows";
+        EXPECT_TRUE(wm.IsWhollyCovered(stage));
+        wm.ShowWindow(cover, SW_HIDE);
+        EXPECT_FALSE(wm.IsWhollyCovered(stage)) << "hidden";
+        const Hwnd layered = Make("NorvaleTestCover", WS_POPUP | WS_VISIBLE, Rect::FromBounds(0, 0, 900, 200), &rec, {},
+                                  WS_EX_TOPMOST | WS_EX_LAYERED);
+        SetLayeredWindowAttributes(ToHwnd(layered), 0, 128, LWA_ALPHA);
+        EXPECT_FALSE(wm.IsWhollyCovered(strip)) << "a layered window lets it show through";
+        wm.SetWindowPos(cover, Hwnd{}, 0, 0, 900, 200, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        EXPECT_TRUE(wm.IsWhollyCovered(strip));
+        wm.SetWindowPos(strip, hwnd_topmost, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        EXPECT_FALSE(wm.IsWhollyCovered(strip)) << "above its cover";
+    }
+
     TEST_F(WindowsTest, ShowAndEnableReportThePreviousState)
     {
         const Hwnd hwnd = Make("NorvaleTestPopup", WS_POPUP, Rect::FromBounds(0, 0, 50, 50), &rec);
