@@ -1,5 +1,6 @@
 // The sandbox: what a movie cannot reach, and the limits that stop a movie
 // without stopping its host or the other movies.
+#include "player/movie/sandbox.h"
 #include "player/player_fixture.h"
 
 #include <chrono>
@@ -193,4 +194,44 @@ end)
     desktop.Advance(250);
     EXPECT_EQ(events.Commands(), (std::vector<std::string>{ "done 1", "done 2" }));
     EXPECT_FALSE(Traced("stopped"));
+}
+
+// A busy machine is not the movie's fault: past its time by the wall, a turn stops
+// once the processor has spent that time too (what ran before the clock was first
+// read counting as spent), or at four times it by the wall. A short turn never
+// reads the processor clock, which may be dear to read.
+TEST(SandboxTime, TheProcessorClockDecidesPastTheWallsTimeAndIsNotReadInAShortTurn)
+{
+    using namespace std::chrono;
+    player::movie::Limits limits;
+    limits.time = milliseconds(80);
+    limits.instructions = 1'000'000'000'000;
+    for (const double share : { 1.0, 0.0 }) // the processor's share of the wall
+    {
+        player::movie::Sandbox box(limits, nullptr, [](lua_State*) { return 0; });
+        ASSERT_TRUE(box.Ready());
+        int reads = 0;
+        const auto start = steady_clock::now();
+        box.SetProcessorClock(
+            [&]
+            {
+                ++reads;
+                const auto wall = duration_cast<microseconds>(steady_clock::now() - start).count();
+                return static_cast<std::uint64_t>(5'000'000 + share * static_cast<double>(wall));
+            });
+        std::string error;
+        ASSERT_TRUE(box.Compile("local n = 0 for i = 1, 1000 do n = n + i end", "short", error)) << error;
+        EXPECT_EQ(box.RunCompiled(error), player::movie::Sandbox::Outcome::ok) << error;
+        EXPECT_EQ(reads, 0) << share;
+
+        ASSERT_TRUE(box.Compile("while true do end", "busy", error)) << error;
+        const auto began = steady_clock::now();
+        EXPECT_EQ(box.RunCompiled(error), player::movie::Sandbox::Outcome::failed) << share;
+        const auto ran = steady_clock::now() - began;
+        EXPECT_NE(error.find("time budget"), std::string::npos) << error;
+        if (share > 0)
+            EXPECT_LT(ran, 2 * limits.time) << "stopped at its time";
+        else
+            EXPECT_GE(ran, 4 * limits.time) << "the processor spent little: four times by the wall";
+    }
 }

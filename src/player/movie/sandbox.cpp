@@ -153,15 +153,22 @@ namespace player::movie
         return _ran + (_paused == 0 && _depth > 0 ? Clock::now() - _resumed : Clock::duration{});
     }
 
-    bool Sandbox::OutOfTime() const
+    bool Sandbox::OutOfTime()
     {
         const Clock::duration wall = Elapsed();
+        if (_processor && !_turnProcessor && wall > _limits.time / 8)
+        {
+            _turnProcessor = _processor();
+            _processorWall = wall;
+        }
         if (wall <= _limits.time)
             return false;
         if (!_processor || wall > 4 * _limits.time)
             return true;
-        const std::uint64_t used = _processor() - _turnProcessor;
-        return std::chrono::microseconds(used) > _limits.time;
+        const std::uint64_t now = _processor();
+        const Clock::duration used =
+            std::chrono::microseconds(now > *_turnProcessor ? now - *_turnProcessor : 0) + _processorWall;
+        return used > _limits.time;
     }
 
     void Sandbox::NoteTurnLength() const
@@ -270,8 +277,7 @@ namespace player::movie
             return;
         _budget = static_cast<std::int64_t>(_limits.instructions);
         _ran = {};
-        if (_processor)
-            _turnProcessor = _processor();
+        _turnProcessor.reset();
     }
 
     bool Sandbox::Charge(std::int64_t units)

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -95,7 +96,10 @@ namespace player::movie
         // The thread's processor time in microseconds. The clock that the hook reads is
         // the wall's; once a turn has had its time by the wall, it stops only when the
         // processor has spent it too (a busy machine is not the movie's fault), or
-        // when the wall has seen four times as much.
+        // when the wall has seen four times as much. The processor clock may be dear
+        // to read (under Wine a file of /proc each time): a turn reads it only once
+        // it has run an eighth of its time by the wall, and counts what ran before
+        // that as the processor's.
         void SetProcessorClock(std::function<std::uint64_t()> clock) { _processor = std::move(clock); }
 
         // Memory that the host keeps for the movie (variables, pictures) counts
@@ -125,7 +129,7 @@ namespace player::movie
         static void Hook(lua_State* L, lua_Debug* ar);
         static int Setup(lua_State* L);
         Clock::duration Elapsed() const;
-        bool OutOfTime() const;
+        bool OutOfTime();
         void NoteTurnLength() const;
         void Arm(); // every instruction reaches the hook
 
@@ -143,7 +147,10 @@ namespace player::movie
         Clock::time_point _resumed; // when the clock last started
         int _paused = 0;            // host calls under way
         std::function<std::uint64_t()> _processor;
-        std::uint64_t _turnProcessor = 0; // the processor clock when the turn began
+        // The processor clock when the turn had run _processorWall by the wall; unread
+        // until then.
+        std::optional<std::uint64_t> _turnProcessor;
+        Clock::duration _processorWall{};
         int _depth = 0;
         int _globals = -2; // LUA_NOREF
         int _unwind = -2;  // the preallocated error
