@@ -204,7 +204,7 @@ TEST(SandboxTime, TheProcessorClockDecidesPastTheWallsTimeAndIsNotReadInAShortTu
 {
     using namespace std::chrono;
     player::movie::Limits limits;
-    limits.time = milliseconds(80);
+    limits.time = milliseconds(320);
     limits.instructions = 1'000'000'000'000;
     for (const double share : { 1.0, 0.0 }) // the processor's share of the wall
     {

@@ -156,7 +156,7 @@ namespace player::movie
     bool Sandbox::OutOfTime()
     {
         const Clock::duration wall = Elapsed();
-        if (_processor && !_turnProcessor && wall > _limits.time / 8)
+        if (_processor && !_turnProcessor && wall > _limits.time / 32)
         {
             _turnProcessor = _processor();
             _processorWall = wall;

@@ -98,7 +98,7 @@ namespace player::movie
         // processor has spent it too (a busy machine is not the movie's fault), or
         // when the wall has seen four times as much. The processor clock may be dear
         // to read (under Wine a file of /proc each time): a turn reads it only once
-        // it has run an eighth of its time by the wall, and counts what ran before
+        // it has run a 32nd of its time by the wall, and counts what ran before
         // that as the processor's.
         void SetProcessorClock(std::function<std::uint64_t()> clock) { _processor = std::move(clock); }
 
