@@ -172,6 +172,10 @@ namespace os
         // backend composes the whole paint off-screen and shows it at once, so a
         // window that repaints often does not flicker.
         virtual void Paint(Hwnd hwnd, const std::function<void(ICanvas&)>& paint) = 0;
+        // Draws the window's whole client area now, outside WM_PAINT (through a
+        // device context of the window, double-buffered): a part of it that waits for
+        // a paint still gets its WM_PAINT.
+        virtual void PaintNow(Hwnd hwnd, const std::function<void(ICanvas&)>& paint) = 0;
         // Draws `paint` once into a picture of this size (white first), made as the
         // screen would draw it, for a window's paint to show again and again with
         // ICanvas::DrawBitmap: a copy instead of the drawing. Empty when it cannot

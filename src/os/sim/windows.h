@@ -243,6 +243,7 @@ namespace os::sim
         void InvalidateRect(Hwnd hwnd, const Rect* r) override;
         void UpdateWindow(Hwnd hwnd) override;
         void Paint(Hwnd hwnd, const std::function<void(ICanvas&)>& paint) override;
+        void PaintNow(Hwnd hwnd, const std::function<void(ICanvas&)>& paint) override;
         // The picture keeps the drawing; a paint that shows it records that drawing,
         // moved to its place, as if it were drawn there.
         Bitmap Render(Size size, const std::function<void(ICanvas&)>& paint) override;

@@ -431,6 +431,20 @@ namespace os::sim
         }
     }
 
+    // Drawing through the window's device context: what reaches the screen is
+    // recorded and counted as a paint; a hidden window, or one wholly covered on a
+    // desktop without a compositor, shows none of it. A WM_PAINT still due stays due.
+    void SimWindows::PaintNow(Hwnd hwnd, const std::function<void(ICanvas&)>& paint)
+    {
+        RecordingCanvas canvas(*this);
+        paint(canvas);
+        Window* w = Find(hwnd);
+        if (!w || !Visible(*w) || Covered(*w))
+            return;
+        w->lastPaint = std::move(canvas.ops);
+        w->paintCount++;
+    }
+
     Bitmap SimWindows::Render(Size size, const std::function<void(ICanvas&)>& paint)
     {
         if (size.cx <= 0 || size.cy <= 0 || size.cx > 16384 || size.cy > 16384 ||

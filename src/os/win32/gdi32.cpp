@@ -78,6 +78,27 @@ namespace os::win32
             HDC _dc;
         };
 
+        // The window's device context outside WM_PAINT; the whole client is drawn.
+        class WindowDcScope
+        {
+          public:
+            explicit WindowDcScope(HWND hwnd) : _hwnd(hwnd), _dc(GetDC(hwnd)) { ::GetClientRect(hwnd, &_client); }
+            WindowDcScope(const WindowDcScope&) = delete;
+            WindowDcScope& operator=(const WindowDcScope&) = delete;
+            ~WindowDcScope()
+            {
+                if (_dc)
+                    ReleaseDC(_hwnd, _dc);
+            }
+            HDC Dc() const { return _dc; }
+            const RECT& Dirty() const { return _client; }
+
+          private:
+            HWND _hwnd;
+            HDC _dc;
+            RECT _client{};
+        };
+
         // GDI colours are COLORREFs, as os::Color.
         COLORREF ToColorref(Color c)
         {
@@ -297,7 +318,8 @@ namespace os::win32
         // Draws the invalid part of the window on `memory` and copies it to the window.
         // It starts from black, as a new bitmap would, so that what a paint leaves
         // uncovered never shows an earlier paint of another window.
-        void Compose(const PaintScope& scope, HDC memory, FontCache& fonts, const std::function<void(ICanvas&)>& paint)
+        template <typename Scope>
+        void Compose(const Scope& scope, HDC memory, FontCache& fonts, const std::function<void(ICanvas&)>& paint)
         {
             const RECT& dirty = scope.Dirty();
             const int width = dirty.right - dirty.left;
@@ -313,42 +335,53 @@ namespace os::win32
                 RestoreDC(memory, saved);
             BitBlt(scope.Dc(), dirty.left, dirty.top, width, height, memory, dirty.left, dirty.top, SRCCOPY);
         }
+
+        template <typename Scope>
+        void DrawBuffered(HWND hwnd, FontCache& fonts, BackBuffer& buffer, const std::function<void(ICanvas&)>& paint)
+        {
+            Scope scope(hwnd);
+            if (!scope.Dc())
+                return;
+            RECT client{};
+            ::GetClientRect(hwnd, &client);
+            const int width = client.right - client.left;
+            const int height = client.bottom - client.top;
+            if (width <= 0 || height <= 0)
+                return;
+            if (!buffer.InUse())
+            {
+                HDC memory = buffer.Get(scope.Dc(), width, height);
+                if (!memory)
+                    return;
+                buffer.SetInUse(true);
+                struct Done
+                {
+                    BackBuffer& buffer;
+                    ~Done() { buffer.SetInUse(false); }
+                } done{ buffer };
+                Compose(scope, memory, fonts, paint);
+                return;
+            }
+            // A paint inside another window's paint (its handler updated a window): a
+            // bitmap of its own for this one.
+            MemoryDc memory(scope.Dc());
+            if (!memory.Get())
+                return;
+            OwnedObject bitmap(CreateCompatibleBitmap(scope.Dc(), width, height));
+            if (!bitmap)
+                return;
+            Selection target(memory.Get(), bitmap.Get());
+            Compose(scope, memory.Get(), fonts, paint);
+        }
     } // namespace
 
     void PaintBuffered(HWND hwnd, FontCache& fonts, BackBuffer& buffer, const std::function<void(ICanvas&)>& paint)
     {
-        PaintScope scope(hwnd);
-        if (!scope.Dc())
-            return;
-        RECT client{};
-        ::GetClientRect(hwnd, &client);
-        const int width = client.right - client.left;
-        const int height = client.bottom - client.top;
-        if (width <= 0 || height <= 0)
-            return;
-        if (!buffer.InUse())
-        {
-            HDC memory = buffer.Get(scope.Dc(), width, height);
-            if (!memory)
-                return;
-            buffer.SetInUse(true);
-            struct Done
-            {
-                BackBuffer& buffer;
-                ~Done() { buffer.SetInUse(false); }
-            } done{ buffer };
-            Compose(scope, memory, fonts, paint);
-            return;
-        }
-        // A paint inside another window's paint (its handler updated a window): a
-        // bitmap of its own for this one.
-        MemoryDc memory(scope.Dc());
-        if (!memory.Get())
-            return;
-        OwnedObject bitmap(CreateCompatibleBitmap(scope.Dc(), width, height));
-        if (!bitmap)
-            return;
-        Selection target(memory.Get(), bitmap.Get());
-        Compose(scope, memory.Get(), fonts, paint);
+        DrawBuffered<PaintScope>(hwnd, fonts, buffer, paint);
+    }
+
+    void PaintBufferedNow(HWND hwnd, FontCache& fonts, BackBuffer& buffer, const std::function<void(ICanvas&)>& paint)
+    {
+        DrawBuffered<WindowDcScope>(hwnd, fonts, buffer, paint);
     }
 } // namespace os::win32

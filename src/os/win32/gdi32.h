@@ -86,6 +86,8 @@ namespace os::win32
     // paint runs inside another one's, on a bitmap of its own), shown with one BitBlt
     // of the invalid part.
     void PaintBuffered(HWND hwnd, FontCache& fonts, BackBuffer& buffer, const std::function<void(ICanvas&)>& paint);
+    // The same outside WM_PAINT, through the window's device context: the whole client.
+    void PaintBufferedNow(HWND hwnd, FontCache& fonts, BackBuffer& buffer, const std::function<void(ICanvas&)>& paint);
 
     // Measures text as the screen shows it, on a memory DC compatible with the screen
     // that is made once and kept: a movie may measure its text every frame, and

@@ -373,6 +373,11 @@ namespace os::win32
         PaintBuffered(ToHwnd(hwnd), _fonts, _backBuffer, paint);
     }
 
+    void Win32Windows::PaintNow(Hwnd hwnd, const std::function<void(ICanvas&)>& paint)
+    {
+        PaintBufferedNow(ToHwnd(hwnd), _fonts, _backBuffer, paint);
+    }
+
     Size Win32Windows::MeasureText(const std::wstring& text, const Font& f)
     {
         return _measurer.Measure(text, _fonts.Get(f));

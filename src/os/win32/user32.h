@@ -51,6 +51,7 @@ namespace os::win32
         void InvalidateRect(Hwnd hwnd, const Rect* r) override;
         void UpdateWindow(Hwnd hwnd) override;
         void Paint(Hwnd hwnd, const std::function<void(ICanvas&)>& paint) override;
+        void PaintNow(Hwnd hwnd, const std::function<void(ICanvas&)>& paint) override;
         Size MeasureText(const std::wstring& text, const Font& f) override;
         bool TrackMouseLeave(Hwnd hwnd) override;
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 namespace player::movie
 {
@@ -459,8 +460,24 @@ namespace player::movie
     {
         if (_closing)
             return;
+        if (_inFrame)
+        {
+            _frameDrawn = true; // drawn when the frame has run
+            return;
+        }
         _os.windows.InvalidateRect(_hwnd, nullptr);
         _paintAwaited = true;
+    }
+
+    void MoviePlayer::PaintStage(os::ICanvas& canvas)
+    {
+        const auto movie = _movie;
+        const os::Rect client = _os.windows.GetClientRect(_hwnd);
+        canvas.FillRect(client, os::Rgb(255, 255, 255));
+        if (movie && _depth > 0)
+            _repaintWaiting = true;
+        else if (movie)
+            Enter([&] { movie->Paint(canvas); });
     }
 
     void MoviePlayer::Animate(bool on)
@@ -627,18 +644,7 @@ namespace player::movie
             }
             if (_covered)
                 CheckCover();
-            const auto movie = _movie;
-            const auto alive = _alive;
-            _os.windows.Paint(hwnd,
-                              [&](os::ICanvas& canvas)
-                              {
-                                  const os::Rect client = _os.windows.GetClientRect(hwnd);
-                                  canvas.FillRect(client, os::Rgb(255, 255, 255));
-                                  if (movie && _depth > 0)
-                                      _repaintWaiting = true;
-                                  else if (movie)
-                                      Enter([&] { movie->Paint(canvas); });
-                              });
+            _os.windows.Paint(hwnd, [&](os::ICanvas& canvas) { PaintStage(canvas); });
             return 0;
         }
         case os::wm::timer:
@@ -665,7 +671,18 @@ namespace player::movie
                 const unsigned ms = std::min<unsigned>(now - _lastFrame, 1000);
                 _lastFrame = now;
                 if (const auto movie = _movie)
+                {
+                    // A frame that moved something is drawn at once, onto the window:
+                    // no round of invalidating and a paint message to fetch.
+                    const auto alive = _alive;
+                    _inFrame = true;
                     Enter([&] { movie->Frame(ms); });
+                    if (!*alive)
+                        return 0;
+                    _inFrame = false;
+                    if (std::exchange(_frameDrawn, false) && !_closing)
+                        _os.windows.PaintNow(hwnd, [&](os::ICanvas& canvas) { PaintStage(canvas); });
+                }
                 else
                 {
                     _framesRunning = false;

@@ -98,6 +98,7 @@ namespace player::movie
         // Frames run while the movie animates and the host lets the stage move.
         void UpdateFrames();
         void CheckCover();
+        void PaintStage(os::ICanvas& canvas);
         // Tells the movie that the state changed (after the entry under way, if any).
         void NotifyState();
         void SetReading(bool reading);
@@ -153,6 +154,8 @@ namespace player::movie
         int _framesSinceCoverCheck = 0;
         bool _covered = false;
         bool _coverWatched = false;
+        bool _inFrame = false;    // the movie's frame runs
+        bool _frameDrawn = false; // and asked to be drawn
         // The headline the movie named last in a turn, and the one the host heard.
         std::optional<std::pair<std::string, std::string>> _headline;
         std::pair<std::string, std::string> _heardHeadline;

@@ -372,3 +372,31 @@ TEST_F(SimWindowsTest, OnlyOneOpaqueWindowAboveThatSpansItCoversAWindowWholly)
     wm.SetWindowPos(strip, hwnd_topmost, 0, 0, 0, 0, swp::nomove | swp::nosize | swp::noactivate);
     EXPECT_FALSE(wm.IsWhollyCovered(strip)) << "above its cover";
 }
+
+// The same as the Windows backend's test of the same name.
+TEST_F(SimWindowsTest, PaintNowDrawsTheWholeClientAndLeavesAWaitingPaintDue)
+{
+    int painted = 0;
+    Recorder rec(wm);
+    rec.hook = [&](Hwnd h, UINT msg, WPARAM, LPARAM) -> std::optional<LRESULT>
+    {
+        if (msg != wm::paint)
+            return std::nullopt;
+        wm.Paint(h, [&](ICanvas&) { ++painted; });
+        return 0;
+    };
+    const Hwnd hwnd = wm.Create(TopLevel(Rect::FromBounds(0, 0, 64, 48), ws::popup | ws::visible), &rec);
+    desktop.windows.ProcessPending();
+    const int before = painted;
+    const int counted = desktop.windows.PaintCount(hwnd);
+    wm.InvalidateRect(hwnd, nullptr);
+    wm.PaintNow(hwnd, [&](ICanvas& canvas) { canvas.FillRect({ 0, 0, 64, 48 }, Rgb(0, 128, 0)); });
+    EXPECT_EQ(desktop.windows.PaintCount(hwnd), counted + 1);
+    ASSERT_FALSE(desktop.windows.LastPaint(hwnd).empty());
+    EXPECT_EQ(desktop.windows.LastPaint(hwnd).back().color, Rgb(0, 128, 0));
+    wm.UpdateWindow(hwnd);
+    EXPECT_EQ(painted, before + 1) << "the invalidation still waited";
+    wm.ShowWindow(hwnd, sw::hide);
+    wm.PaintNow(hwnd, [&](ICanvas& canvas) { canvas.FillRect({ 0, 0, 64, 48 }, Rgb(0, 0, 0)); });
+    EXPECT_EQ(desktop.windows.PaintCount(hwnd), counted + 2) << "a hidden window shows nothing";
+}

@@ -308,6 +308,49 @@ namespace os::win32::test
         wm.Destroy(hwnd);
     }
 
+    // Drawing outside WM_PAINT reaches the window's pixels, and a part still waiting
+    // for its paint gets it (the simulator models the same).
+    TEST(PaintTest, PaintNowDrawsTheWholeClientAndLeavesAWaitingPaintDue)
+    {
+        auto backend = CreateBackend();
+        IWindowManager& wm = backend->Os().windows;
+        Recorder rec{ wm };
+        int painted = 0;
+        rec.handlers[WM_PAINT] = [&](Hwnd h, WPARAM, LPARAM) -> std::optional<LRESULT>
+        {
+            wm.Paint(h, [&](ICanvas&) { ++painted; });
+            return 0;
+        };
+        WindowParams request;
+        request.className = "NorvalePaintTest";
+        request.style = WS_POPUP | WS_VISIBLE;
+        request.exStyle = WS_EX_TOPMOST;
+        request.bounds = Rect::FromBounds(0, 0, 64, 48);
+        const Hwnd hwnd = wm.Create(request, &rec);
+        ASSERT_NE(hwnd, Hwnd{});
+        wm.PumpMessages();
+        const int before = painted;
+        wm.InvalidateRect(hwnd, nullptr);
+        Rect drawn{};
+        wm.PaintNow(hwnd,
+                    [&](ICanvas& canvas)
+                    {
+                        drawn = wm.GetClientRect(hwnd);
+                        canvas.FillRect({ 0, 0, 64, 48 }, Rgb(0, 128, 0));
+                    });
+        EXPECT_EQ(drawn, Rect::FromBounds(0, 0, 64, 48));
+        HDC dc = GetDC(ToHwnd(hwnd));
+        ASSERT_NE(dc, nullptr);
+        const COLORREF corner = GetPixel(dc, 63, 47);
+        ReleaseDC(ToHwnd(hwnd), dc);
+        EXPECT_EQ(corner, RGB(0, 128, 0));
+        RECT dirty{};
+        EXPECT_TRUE(GetUpdateRect(ToHwnd(hwnd), &dirty, FALSE)) << "the invalidation still waits";
+        wm.UpdateWindow(hwnd);
+        EXPECT_EQ(painted, before + 1);
+        wm.Destroy(hwnd);
+    }
+
     TEST(PaintTest, PaintOfAnEmptyClientAreaCallsNothingAndStillValidates)
     {
         auto backend = CreateBackend();
