@@ -79,16 +79,18 @@ TEST_F(SimDownloadQueueTest, AHangingDownloadHoldsUpNoOtherAndACancelledWaitingO
     desktop.downloads.Serve("http://hang.test/channel/world.txt", Hangs());
     desktop.downloads.Serve("http://first.test/faketickerstart.swf", Takes(200, std::string(200000, 'm')));
     desktop.downloads.Serve("http://quick.test/b", Takes(700, "quick"));
+    desktop.downloads.Serve("http://quick.test/c", Takes(0, "quick"));
     const std::uint64_t start = desktop.Now();
     const auto hung = Start("http://hang.test/channel/world.txt", 6000);
     const auto cancelled = Start("http://first.test/faketickerstart.swf");
     // Shorter than its wait for a worker and its own time together.
     const auto behind = Start("http://quick.test/b", 800);
-    ASSERT_TRUE(hung && cancelled && behind);
+    const auto next = Start("http://quick.test/c", 800);
+    ASSERT_TRUE(hung && cancelled && behind && next);
     desktop.downloads.Cancel(cancelled);
     desktop.Advance(1);
     EXPECT_EQ(desktop.downloads.Workers(), 1);
-    EXPECT_EQ(desktop.downloads.Waiting(), 2u) << "the downloads take turns";
+    EXPECT_EQ(desktop.downloads.Waiting(), 3u) << "the downloads take turns";
     EXPECT_TRUE(Asked(hung).Taken());
 
     desktop.Advance(998);
@@ -104,6 +106,8 @@ TEST_F(SimDownloadQueueTest, AHangingDownloadHoldsUpNoOtherAndACancelledWaitingO
     EXPECT_EQ(ended[behind].first.state, DownloadStatus::State::done) << ended[behind].first.error;
     EXPECT_EQ(Body(behind), "quick");
     EXPECT_EQ(ended[behind].second, start + 1700) << "its whole time bound, counted from the take";
+    EXPECT_EQ(Asked(next).taken, start + 1700) << "in the order asked";
+    EXPECT_EQ(Body(next), "quick");
     EXPECT_EQ(messages[cancelled], 0);
     EXPECT_TRUE(Asked(cancelled).cancelled);
     DownloadStatus gone;
@@ -111,7 +115,7 @@ TEST_F(SimDownloadQueueTest, AHangingDownloadHoldsUpNoOtherAndACancelledWaitingO
 
     EXPECT_EQ(ended[hung].first.error, "no complete answer within 6000 ms");
     EXPECT_EQ(ended[hung].second, start + 6000);
-    EXPECT_EQ(order, (std::vector<std::uint32_t>{ behind, hung }));
+    EXPECT_EQ(order, (std::vector<std::uint32_t>{ behind, next, hung }));
     EXPECT_EQ(desktop.downloads.Workers(), 0);
     EXPECT_EQ(desktop.downloads.Waiting(), 0u);
     EXPECT_EQ(desktop.windows.PendingWork(), 0u);
