@@ -192,7 +192,6 @@ namespace os::sim
         a.status.state = DownloadStatus::State::failed;
         a.status.error = std::move(error);
         a.status.body.clear();
-        a.finished = true;
         if (auto* r = Request(id))
             r->finished = true;
         _windows.Post(a.notify, a.msg, id, 0);
@@ -239,7 +238,6 @@ namespace os::sim
             if (r.httpStatus == 200)
                 _cache.Keep(a.url, { r.etag, r.lastModified, a.status.body });
             a.status.state = DownloadStatus::State::done;
-            a.finished = true;
             if (auto* req = Request(id))
                 req->finished = true;
         }
@@ -278,7 +276,8 @@ namespace os::sim
         Active& a = it->second;
         if (auto* r = Request(id); r && !r->finished)
             r->cancelled = true;
-        if (a.finished)
+        // Its last message went out and waits for a query: nothing more to stop.
+        if (a.status.state != DownloadStatus::State::running)
         {
             _active.erase(it);
             return;

@@ -145,7 +145,6 @@ namespace os::sim
             DownloadLimits limits;
             bool slow = false;            // it counts among the slow downloads
             bool redirectRefused = false; // a redirect that the download may not follow
-            bool finished = false;        // the last message was posted; waiting for the query
             bool abandoned = false;       // cancelled: asks, when taken, but tells nothing
             std::string url;              // as asked, for the kept copy
         };

@@ -87,6 +87,7 @@ TEST_F(SimDownloadQueueTest, AHangingDownloadHoldsUpNoOtherAndACancelledWaitingO
     const auto behind = Start("http://quick.test/b", 800);
     const auto next = Start("http://quick.test/c", 800);
     ASSERT_TRUE(hung && cancelled && behind && next);
+    EXPECT_EQ(desktop.downloads.Workers(), 1) << "one worker for them all";
     desktop.downloads.Cancel(cancelled);
     desktop.Advance(1);
     EXPECT_EQ(desktop.downloads.Workers(), 1);
@@ -150,6 +151,7 @@ TEST_F(SimDownloadQueueTest, QuickDownloadsFinishInTheOrderAskedOnOneWorkerAndAL
     EXPECT_EQ(Body(ids[2]), "http://x.test/2");
     EXPECT_FALSE(Asked(firstMovie).conditional);
     EXPECT_TRUE(Asked(secondMovie).notModified) << "asked after the first had kept its answer";
+    EXPECT_EQ(ended[secondMovie].second, ended[firstMovie].second) << "a 304 brings no body to wait for";
     EXPECT_EQ(Body(secondMovie), "-- movie");
     EXPECT_EQ(desktop.downloads.Workers(), 0);
 }
@@ -232,4 +234,15 @@ TEST_F(SimDownloadQueueTest, ACancelledRunningDownloadHoldsItsWorkerUntilItsNext
     EXPECT_FALSE(ended.count(late) || ended.count(inParts));
     EXPECT_EQ(desktop.downloads.Held(), 0u);
     EXPECT_EQ(desktop.downloads.Workers(), 0);
+
+    // One cancelled after its end, before its query, is simply forgotten.
+    recorder.hook = nullptr;
+    const auto unread = Start("http://x.test/next");
+    desktop.Advance(10);
+    EXPECT_EQ(desktop.downloads.Held(), 1u);
+    desktop.downloads.Cancel(unread);
+    EXPECT_FALSE(Asked(unread).cancelled) << "it had finished";
+    EXPECT_EQ(desktop.downloads.Held(), 0u);
+    DownloadStatus gone;
+    EXPECT_FALSE(desktop.downloads.Query(unread, gone));
 }
