@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -452,16 +453,34 @@ namespace os::win32::test
             ::testing::ExitedWithCode(0), "");
     }
 
-    // The downloads take turns on one worker, but one that hangs holds up the others
-    // for about a second only, and a download's deadline starts when it runs: the
-    // one behind the hanging one neither fails nor waits for its end. A cancelled
-    // one that waited still asks the server, as the start's first movie needs, but
-    // tells nothing.
+    // The downloads take turns on one worker, in the order asked, but one that hangs
+    // holds up the others for about a second only, and a download's deadline starts
+    // when it runs: the one behind the hanging one neither fails nor waits for its
+    // end. A cancelled one that waited still asks the server, as the start's first
+    // movie needs, but tells nothing. The simulator's queue is held to the same.
     TEST_F(DownloadsTest, AHangingDownloadHoldsUpNoOtherAndACancelledWaitingOneStaysSilent)
     {
+        std::mutex askedMutex;
+        std::vector<std::string> asked; // the paths, in the order the servers read them
+        auto note = [&](const std::string& request)
+        {
+            const std::size_t path = request.find(' ') + 1;
+            std::lock_guard lock(askedMutex);
+            asked.push_back(request.substr(path, request.find(' ', path) - path));
+        };
         LoopbackServer hanging([](LoopbackServer::Connection& c) { c.Pause(30000); });
-        LoopbackServer quick([](LoopbackServer::Connection& c) { c.Send(LoopbackServer::Response(200, "quick")); });
-        LoopbackServer first([](LoopbackServer::Connection& c) { c.Send(LoopbackServer::Response(200, Bytes(200000))); });
+        LoopbackServer quick(
+            [&](LoopbackServer::Connection& c)
+            {
+                note(c.Request());
+                c.Send(LoopbackServer::Response(200, "quick"));
+            });
+        LoopbackServer first(
+            [&](LoopbackServer::Connection& c)
+            {
+                note(c.Request());
+                c.Send(LoopbackServer::Response(200, Bytes(200000)));
+            });
 
         DownloadLimits hangLimits;
         hangLimits.timeoutMs = 6000;
@@ -471,20 +490,30 @@ namespace os::win32::test
         const std::uint32_t hung = downloads.Start(hanging.Url("/channel/world.txt"), hangLimits, window, kDownloadMsg);
         const std::uint32_t cancelled = downloads.Start(first.Url("/faketickerstart.swf"), {}, window, kDownloadMsg);
         const std::uint32_t behind = downloads.Start(quick.Url("/b"), quickLimits, window, kDownloadMsg);
+        const std::uint32_t next = downloads.Start(quick.Url("/c"), quickLimits, window, kDownloadMsg);
         ASSERT_NE(hung, 0u);
         ASSERT_NE(cancelled, 0u);
         ASSERT_NE(behind, 0u);
+        ASSERT_NE(next, 0u);
         EXPECT_GE(downloads.Waiting(), 1) << "the downloads take turns";
         downloads.Cancel(cancelled);
 
         const DownloadStatus b = Finish(behind, 5000);
+        const int behindMs = MsSince(start);
         EXPECT_EQ(b.state, DownloadStatus::State::done) << b.error;
         EXPECT_EQ(Text(b.body), "quick");
-        EXPECT_LT(MsSince(start), 4000) << "the download behind waited for the hanging one";
+        // The second worker comes once the hanging download has run a second.
+        EXPECT_GE(behindMs, 900) << "the download behind did not wait for its turn";
+        EXPECT_LT(behindMs, 4000) << "the download behind waited for the hanging one";
         EXPECT_EQ(first.Connections(), 1) << "a cancelled download that waited never asked";
         EXPECT_EQ(Messages(cancelled), 0);
         DownloadStatus gone;
         EXPECT_FALSE(downloads.Query(cancelled, gone));
+        EXPECT_EQ(Finish(next, 5000).state, DownloadStatus::State::done);
+        {
+            std::lock_guard lock(askedMutex);
+            EXPECT_EQ(asked, (std::vector<std::string>{ "/faketickerstart.swf", "/b", "/c" })) << "in the order asked";
+        }
 
         const DownloadStatus h = Finish(hung, 15000);
         EXPECT_EQ(h.state, DownloadStatus::State::failed);
