@@ -290,7 +290,7 @@ namespace player::movie
 
     void MoviePlayer::UpdateFrames()
     {
-        const bool wanted = _wantFrames && !_state.paused && !_state.hidden && !_unseen && !_closing && _movie;
+        const bool wanted = _wantFrames && !_state.paused && !_state.hidden && !_closing && _movie;
         const bool run = wanted && !_covered;
         const bool watch = wanted && _covered;
         if (watch != _coverWatched)
@@ -308,7 +308,6 @@ namespace player::movie
         {
             // Scrolling goes on from where it stopped: the time still is no frame.
             _lastFrame = _os.system.GetTickCount();
-            _framesSinceCoverCheck = 0;
             _os.windows.SetTimer(_hwnd, FrameTimer, FrameMs);
         }
         else
@@ -466,7 +465,6 @@ namespace player::movie
             return;
         }
         _os.windows.InvalidateRect(_hwnd, nullptr);
-        _paintAwaited = true;
     }
 
     void MoviePlayer::PaintStage(os::ICanvas& canvas)
@@ -635,15 +633,8 @@ namespace player::movie
         {
         case os::wm::paint:
         {
-            _paintAwaited = false;
-            _unpaintedFrames = 0;
-            if (_unseen)
-            {
-                _unseen = false; // something of the stage shows again
-                UpdateFrames();
-            }
             if (_covered)
-                CheckCover();
+                CheckCover(); // without a compositor, the paint of an uncovering
             _os.windows.Paint(hwnd, [&](os::ICanvas& canvas) { PaintStage(canvas); });
             return 0;
         }
@@ -652,14 +643,6 @@ namespace player::movie
                 return 0; // an entry is under way: the timer comes again
             if (wParam == FrameTimer)
             {
-                if (!_paintAwaited)
-                    _unpaintedFrames = 0;
-                else if (++_unpaintedFrames >= UnseenFrames)
-                {
-                    _unseen = true; // the paints the frames asked for do not come
-                    UpdateFrames();
-                    return 0;
-                }
                 if (++_framesSinceCoverCheck >= CoverCheckFrames)
                 {
                     _framesSinceCoverCheck = 0;

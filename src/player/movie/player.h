@@ -16,8 +16,6 @@ namespace player::movie
     inline constexpr long PlayerVersion = 0x000A0000; // 10.0: the major version in bits 16-23
     inline constexpr os::DWORD LoadTimeoutMs = 30000;
     inline constexpr os::UINT FrameMs = 17; // just under 60 frames a second
-    // Frames in a row whose paint did not come before frames stop (half a second).
-    inline constexpr int UnseenFrames = 30;
     // While frames run, every this many the stage asks whether another window covers
     // it wholly (half a second); while one does, it asks again at this interval.
     inline constexpr int CoverCheckFrames = 30;
@@ -142,15 +140,11 @@ namespace player::movie
         bool _focused = false;
         bool _reading = false;
         bool _stateWaiting = false; // changed while an entry ran
-        // A window wholly covered gets no paint on a desktop without a compositor:
-        // once frames have asked for paints that did not come, frames stop until one
-        // does. (With a compositor, and under Wine, paints go on.)
-        bool _paintAwaited = false;
-        int _unpaintedFrames = 0;
-        bool _unseen = false;
-        // A window that covers the stage wholly stops its frames (paints or not):
-        // nothing tells a window that it is covered, so the stage asks the window
-        // manager now and then while it moves, and while it is covered.
+        // A window that covers the stage wholly stops its frames: nothing tells a
+        // window that it is covered (with a compositor, and under Wine, it is even
+        // painted on), so the stage asks the window manager now and then while it
+        // moves, and while it is covered; without a compositor the paint of its
+        // uncovering asks at once.
         int _framesSinceCoverCheck = 0;
         bool _covered = false;
         bool _coverWatched = false;

@@ -262,6 +262,20 @@ namespace os::win32::test
         EXPECT_EQ(lf.lfCharSet, DEFAULT_CHARSET);
     }
 
+    namespace
+    {
+        // A shown 64 x 48 topmost popup whose procedure is `rec`.
+        Hwnd MakeShownWindow(IWindowManager& wm, Recorder& rec)
+        {
+            WindowParams request;
+            request.className = "NorvalePaintTest";
+            request.style = WS_POPUP | WS_VISIBLE;
+            request.exStyle = WS_EX_TOPMOST;
+            request.bounds = Rect::FromBounds(0, 0, 64, 48);
+            return wm.Create(request, &rec);
+        }
+    } // namespace
+
     TEST(PaintTest, PaintDrawsTheWholeClientAreaAndValidatesIt)
     {
         auto backend = CreateBackend();
@@ -279,12 +293,7 @@ namespace os::win32::test
                      });
             return 0;
         };
-        WindowParams request;
-        request.className = "NorvalePaintTest";
-        request.style = WS_POPUP | WS_VISIBLE;
-        request.exStyle = WS_EX_TOPMOST;
-        request.bounds = Rect::FromBounds(0, 0, 64, 48);
-        const Hwnd hwnd = wm.Create(request, &rec);
+        const Hwnd hwnd = MakeShownWindow(wm, rec);
         ASSERT_NE(hwnd, Hwnd{});
         wm.UpdateWindow(hwnd);
         wm.PumpMessages();
@@ -321,12 +330,7 @@ namespace os::win32::test
             wm.Paint(h, [&](ICanvas&) { ++painted; });
             return 0;
         };
-        WindowParams request;
-        request.className = "NorvalePaintTest";
-        request.style = WS_POPUP | WS_VISIBLE;
-        request.exStyle = WS_EX_TOPMOST;
-        request.bounds = Rect::FromBounds(0, 0, 64, 48);
-        const Hwnd hwnd = wm.Create(request, &rec);
+        const Hwnd hwnd = MakeShownWindow(wm, rec);
         ASSERT_NE(hwnd, Hwnd{});
         wm.PumpMessages();
         const int before = painted;
