@@ -359,8 +359,11 @@ TEST_F(SimWindowsTest, OnlyOneOpaqueWindowAboveThatSpansItCoversAWindowWholly)
     const Hwnd cover = wm.Create(over, nullptr);
     EXPECT_TRUE(wm.IsWhollyCovered(strip));
     EXPECT_TRUE(wm.IsWhollyCovered(stage)) << "a child is covered with its window";
-    child.bounds = Rect::FromBounds(10, 0, 0, 25);
-    EXPECT_FALSE(wm.IsWhollyCovered(wm.Create(child, nullptr))) << "nothing of an empty window is covered";
+    for (const Rect empty : { Rect::FromBounds(10, 0, 0, 25), Rect::FromBounds(10, 0, 25, 0) })
+    {
+        child.bounds = empty;
+        EXPECT_FALSE(wm.IsWhollyCovered(wm.Create(child, nullptr))) << "nothing of an empty window is covered";
+    }
     wm.SetWindowPos(cover, Hwnd{}, 101, 0, 800, 200, swp::nozorder | swp::noactivate);
     EXPECT_FALSE(wm.IsWhollyCovered(strip)) << "a column shows";
     EXPECT_TRUE(wm.IsWhollyCovered(stage));

@@ -426,9 +426,12 @@ namespace os::win32::test
         ASSERT_NE(cover, Hwnd{});
         EXPECT_TRUE(wm.IsWhollyCovered(strip));
         EXPECT_TRUE(wm.IsWhollyCovered(stage)) << "a child is covered with its window";
-        const Hwnd empty = Make("NorvaleTestChild", WS_CHILD | WS_VISIBLE, Rect::FromBounds(10, 0, 0, 25), &rec, strip);
-        ASSERT_NE(empty, Hwnd{});
-        EXPECT_FALSE(wm.IsWhollyCovered(empty)) << "nothing of an empty window is covered";
+        for (const Rect bounds : { Rect::FromBounds(10, 0, 0, 25), Rect::FromBounds(10, 0, 25, 0) })
+        {
+            const Hwnd empty = Make("NorvaleTestChild", WS_CHILD | WS_VISIBLE, bounds, &rec, strip);
+            ASSERT_NE(empty, Hwnd{});
+            EXPECT_FALSE(wm.IsWhollyCovered(empty)) << "nothing of an empty window is covered";
+        }
         wm.SetWindowPos(cover, Hwnd{}, 101, 0, 800, 200, SWP_NOZORDER | SWP_NOACTIVATE);
         EXPECT_FALSE(wm.IsWhollyCovered(strip)) << "a column shows";
         EXPECT_TRUE(wm.IsWhollyCovered(stage));
