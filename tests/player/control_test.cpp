@@ -274,7 +274,9 @@ TEST_F(ControlTest, AnIdleMovieHasNoTimerAndAnAnimatedOneAboutSixtyFramesASecond
     Play(R"lua(--!movie 1
 frames = 0
 stage.on("frame", function(ms) frames = frames + 1; stage.set("frames", frames) end)
-stage.on("variable", function(name, value) stage.animate(value == "on") end)
+stage.on("variable", function(name, value)
+  if name == "redraw" then stage.redraw() else stage.animate(value == "on") end
+end)
 )lua");
     EXPECT_EQ(PlayerTimers(), 0u);
     const int paints = desktop.windows.PaintCount(player->Window());
@@ -290,6 +292,10 @@ stage.on("variable", function(name, value) stage.animate(value == "on") end)
     EXPECT_GE(desktop.windows.PaintCount(player->Window()), paints + 55) << "each frame repaints";
     player->SetVariable(L"animate", L"off");
     EXPECT_EQ(PlayerTimers(), 0u);
+    const int still = desktop.windows.PaintCount(player->Window());
+    player->SetVariable(L"redraw", L"1");
+    desktop.Advance(100);
+    EXPECT_EQ(desktop.windows.PaintCount(player->Window()), still + 1) << "a repaint asked for after the frames comes";
 }
 
 // The host's state: a paused or hidden stage gets no frames and no timer for

@@ -264,6 +264,16 @@ namespace os::win32::test
 
     namespace
     {
+        // The window's WM_PAINT paints nothing and counts itself in `painted`.
+        void CountPaints(IWindowManager& wm, Recorder& rec, int& painted)
+        {
+            rec.handlers[WM_PAINT] = [&wm, &painted](Hwnd h, WPARAM, LPARAM) -> std::optional<LRESULT>
+            {
+                wm.Paint(h, [&painted](ICanvas&) { ++painted; });
+                return 0;
+            };
+        }
+
         // A shown 64 x 48 topmost popup whose procedure is `rec`.
         Hwnd MakeShownWindow(IWindowManager& wm, Recorder& rec)
         {
@@ -325,11 +335,7 @@ namespace os::win32::test
         IWindowManager& wm = backend->Os().windows;
         Recorder rec{ wm };
         int painted = 0;
-        rec.handlers[WM_PAINT] = [&](Hwnd h, WPARAM, LPARAM) -> std::optional<LRESULT>
-        {
-            wm.Paint(h, [&](ICanvas&) { ++painted; });
-            return 0;
-        };
+        CountPaints(wm, rec, painted);
         const Hwnd hwnd = MakeShownWindow(wm, rec);
         ASSERT_NE(hwnd, Hwnd{});
         wm.PumpMessages();
@@ -361,11 +367,7 @@ namespace os::win32::test
         IWindowManager& wm = backend->Os().windows;
         Recorder rec{ wm };
         int painted = 0;
-        rec.handlers[WM_PAINT] = [&](Hwnd h, WPARAM, LPARAM) -> std::optional<LRESULT>
-        {
-            wm.Paint(h, [&](ICanvas&) { ++painted; });
-            return 0;
-        };
+        CountPaints(wm, rec, painted);
         WindowParams request;
         request.className = "NorvalePaintTest";
         request.style = WS_POPUP | WS_VISIBLE;
